@@ -1,0 +1,6 @@
+# Tests of the rules layer: they include no <windows.h> and also run natively.
+set(SFX_RULES_TESTS
+    ${CMAKE_SOURCE_DIR}/tests/unit/package/version_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/package/header_walk_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/discovery/scramble_test.cpp
+)
