@@ -1,0 +1,7 @@
+// Decides which installation receives the update.
+#pragma once
+
+// -1: no installation found (nothing shown yet); 0: chosen, installPath gets a
+// heap string the caller frees; 1: cancelled, or the package header was
+// unreadable (already reported), or the chooser could not be shown.
+int ChooseTarget(char** installPath, const char* packageFilePath);
