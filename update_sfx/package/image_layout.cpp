@@ -8,6 +8,8 @@ const uint32_t kFileHeaderSize = 20;
 const uint32_t kSizeOfHeadersField = 60;  // the same in PE32 and PE32+ optional headers
 const uint32_t kSectionHeaderSize = 40;
 const uint32_t kSizeOfRawDataField = 16;
+const uint32_t kSecurityDirectory = 4;
+const uint8_t kRecordTag[4] = {'P', 'K', 'L', 'N'};
 
 uint32_t Read16(const uint8_t* p)
 {
@@ -25,30 +27,94 @@ bool Inside(uint64_t start, uint64_t length, uint32_t size)
     return start + length <= size;
 }
 
+// Finds the optional header and checks that it and the section table lie inside size.
+bool LocateHeaders(const uint8_t* headers, uint32_t size, uint64_t* optional, uint32_t* optionalSize,
+                   uint32_t* sections)
+{
+    if (!Inside(0, 0x40, size) || headers[0] != 'M' || headers[1] != 'Z')
+        return false;
+    uint64_t pe = Read32(headers + kNewHeaderOffsetField);
+    if (!Inside(pe, 4 + kFileHeaderSize, size) || Read32(headers + pe) != 0x00004550)
+        return false;
+    const uint8_t* fileHeader = headers + pe + 4;
+    *sections = Read16(fileHeader + 2);
+    *optional = pe + 4 + kFileHeaderSize;
+    *optionalSize = Read16(fileHeader + 16);
+    if (*optionalSize < kSizeOfHeadersField + 4 || !Inside(*optional, *optionalSize, size))
+        return false;
+    return Inside(*optional + *optionalSize, static_cast<uint64_t>(*sections) * kSectionHeaderSize, size);
+}
+
 }  // namespace
 
 int PayloadOffset(const uint8_t* headers, uint32_t size, uint32_t* offset)
 {
-    if (!Inside(0, 0x40, size) || headers[0] != 'M' || headers[1] != 'Z')
-        return 0;
-    uint64_t pe = Read32(headers + kNewHeaderOffsetField);
-    if (!Inside(pe, 4 + kFileHeaderSize, size) || Read32(headers + pe) != 0x00004550)
-        return 0;
-    const uint8_t* fileHeader = headers + pe + 4;
-    uint32_t sections = Read16(fileHeader + 2);
-    uint64_t optional = pe + 4 + kFileHeaderSize;
-    uint32_t optionalSize = Read16(fileHeader + 16);
-    if (optionalSize < kSizeOfHeadersField + 4 || !Inside(optional, optionalSize, size))
+    uint64_t optional;
+    uint32_t optionalSize, sections;
+    if (!LocateHeaders(headers, size, &optional, &optionalSize, &sections))
         return 0;
     uint64_t table = optional + optionalSize;
-    if (!Inside(table, static_cast<uint64_t>(sections) * kSectionHeaderSize, size))
-        return 0;
-
     uint64_t end = Read32(headers + optional + kSizeOfHeadersField);
     for (uint32_t i = 0; i < sections; ++i)
         end += Read32(headers + table + i * kSectionHeaderSize + kSizeOfRawDataField);
     if (end > 0xFFFFFFFFu)
         return 0;
     *offset = static_cast<uint32_t>(end);
+    return 1;
+}
+
+int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, uint32_t* length)
+{
+    uint64_t optional;
+    uint32_t optionalSize, sections;
+    if (!LocateHeaders(headers, size, &optional, &optionalSize, &sections))
+        return 0;
+    // The data directories follow the fixed fields, which are longer in PE32+.
+    uint32_t magic = Read16(headers + optional);
+    uint32_t countField = magic == 0x20B ? 108 : 92;
+    if (magic != 0x10B && magic != 0x20B)
+        return 0;
+    if (optionalSize < countField + 4 || Read32(headers + optional + countField) <= kSecurityDirectory)
+        return 0;
+    uint32_t entry = countField + 4 + kSecurityDirectory * 8;
+    if (optionalSize < entry + 8)
+        return 0;
+    *offset = Read32(headers + optional + entry);
+    *length = Read32(headers + optional + entry + 4);
+    return *offset != 0 && *length != 0 ? 1 : 0;
+}
+
+int RecordedPackageLength(const uint8_t* headers, uint32_t size, uint32_t* length)
+{
+    if (!Inside(kPackageLengthRecord, kPackageLengthRecordSize, size))
+        return 0;
+    const uint8_t* record = headers + kPackageLengthRecord;
+    for (int i = 0; i < 4; ++i) {
+        if (record[i] != kRecordTag[i])
+            return 0;
+    }
+    *length = Read32(record + 4);
+    return 1;
+}
+
+void RecordPackageLength(uint8_t* headers, uint32_t length)
+{
+    uint8_t* record = headers + kPackageLengthRecord;
+    for (int i = 0; i < 4; ++i) {
+        record[i] = kRecordTag[i];
+        record[4 + i] = static_cast<uint8_t>(length >> (8 * i));
+    }
+}
+
+int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, uint32_t* length)
+{
+    if (fileSize < offset)
+        return 0;
+    *length = fileSize - offset;
+    uint32_t certificate, certificateSize, recorded;
+    if (CertificateTable(headers, size, &certificate, &certificateSize)
+        && RecordedPackageLength(headers, size, &recorded) && certificate >= offset
+        && recorded <= certificate - offset)
+        *length = recorded;
     return 1;
 }

@@ -8,3 +8,21 @@
 // first size bytes of the image (in memory or in the file). 0 when the headers
 // are malformed or reach past size.
 int PayloadOffset(const uint8_t* headers, uint32_t size, uint32_t* offset);
+
+// The certificate table a signing tool appends (the security data directory):
+// its file offset and size. 0 when the image is not signed or the headers are malformed.
+int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, uint32_t* length);
+
+// A signing tool pads the file before the certificate table, so the packing
+// tool records the package's exact length in reserved words of the DOS header,
+// which the loader ignores. The record sits at kPackageLengthRecord: a tag, then the length.
+const uint32_t kPackageLengthRecord = 0x28;
+const uint32_t kPackageLengthRecordSize = 8;
+int RecordedPackageLength(const uint8_t* headers, uint32_t size, uint32_t* length);
+void RecordPackageLength(uint8_t* headers, uint32_t length);
+
+// The payload's length in a file of fileSize bytes whose payload starts at
+// offset: up to the end of the file, or, in a signed file whose package length
+// was recorded and fits before the certificate table, exactly that length.
+// 0 when the file ends before offset.
+int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, uint32_t* length);
