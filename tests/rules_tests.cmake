@@ -3,4 +3,5 @@ set(SFX_RULES_TESTS
     ${CMAKE_SOURCE_DIR}/tests/unit/package/version_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/unit/package/header_walk_test.cpp
     ${CMAKE_SOURCE_DIR}/tests/unit/discovery/scramble_test.cpp
+    ${CMAKE_SOURCE_DIR}/tests/unit/package/image_layout_test.cpp
 )

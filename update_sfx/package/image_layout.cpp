@@ -112,8 +112,10 @@ int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32
         return 0;
     *length = fileSize - offset;
     uint32_t certificate, certificateSize, recorded;
+    // The certificate offset comes from the file: one past its end would let the
+    // record claim bytes the file does not have.
     if (CertificateTable(headers, size, &certificate, &certificateSize)
-        && RecordedPackageLength(headers, size, &recorded) && certificate >= offset
+        && RecordedPackageLength(headers, size, &recorded) && certificate >= offset && certificate <= fileSize
         && recorded <= certificate - offset)
         *length = recorded;
     return 1;
