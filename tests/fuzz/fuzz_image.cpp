@@ -1,0 +1,47 @@
+// Fuzzes the image layout rules over arbitrary header bytes and file sizes.
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "package/image_layout.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    // The last four bytes, when there are more than 0x40, pick a file size, so
+    // certificate offsets before, inside and past the file are all reached.
+    uint32_t headerSize = static_cast<uint32_t>(size);
+    uint32_t fileSize = headerSize;
+    if (size > 0x44) {
+        headerSize -= 4;
+        fileSize = data[headerSize] | data[headerSize + 1] << 8 | data[headerSize + 2] << 16
+                   | static_cast<uint32_t>(data[headerSize + 3]) << 24;
+    }
+    // An exact-size copy, so AddressSanitizer sees any read past the headers.
+    std::vector<uint8_t> headers(data, data + headerSize);
+
+    uint32_t offset = 0, certificate = 0, certificateSize = 0, length = 0;
+    int hasOffset = PayloadOffset(headers.data(), headerSize, &offset);
+    CertificateTable(headers.data(), headerSize, &certificate, &certificateSize);
+    if (hasOffset && PayloadLength(headers.data(), headerSize, offset, fileSize, &length)) {
+        if (offset > fileSize || length > fileSize - offset)
+            abort();
+    }
+
+    // Recording a length reads back the same and, past a DOS header the PE
+    // header does not overlap, leaves the payload offset alone.
+    if (headerSize >= kPackageLengthRecord + kPackageLengthRecordSize) {
+        uint32_t recorded = 0, before = 0, after = 0;
+        RecordPackageLength(headers.data(), fileSize);
+        if (!RecordedPackageLength(headers.data(), headerSize, &recorded) || recorded != fileSize)
+            abort();
+        const uint32_t kDosHeaderSize = 0x40;
+        if (headerSize >= kDosHeaderSize && (data[0x3C] >= kDosHeaderSize || data[0x3D] || data[0x3E] || data[0x3F])) {
+            int hadOffset = PayloadOffset(data, headerSize, &before);
+            if (hadOffset != PayloadOffset(headers.data(), headerSize, &after) || (hadOffset && before != after))
+                abort();
+        }
+    }
+    return 0;
+}
