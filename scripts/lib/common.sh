@@ -5,14 +5,21 @@ build_win=$build_root/win
 build_host=$build_root/host
 jobs=$(nproc)
 
+# Builds quietly; on failure shows the end of the build log.
+build_quietly() {
+    if ! cmake --build "$1" -j "$jobs" >"$1/build.log" 2>&1; then
+        grep -E 'error|Error' "$1/build.log" | head -40
+        tail -20 "$1/build.log"
+        return 1
+    fi
+}
+
 configure_and_build() {
     cmake -S "$root" -B "$build_win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
         -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
-    cmake --build "$build_win" -j "$jobs" -- --no-print-directory | grep -v -E '^\[ *[0-9]+%\]' || true
-    test "${PIPESTATUS[0]}" -eq 0
+    build_quietly "$build_win"
     CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev >/dev/null
-    cmake --build "$build_host" -j "$jobs" -- --no-print-directory | grep -v -E '^\[ *[0-9]+%\]' || true
-    test "${PIPESTATUS[0]}" -eq 0
+    build_quietly "$build_host"
 }
 
 # A Ukrainian user's Windows: code page 1251, so Cyrillic paths work.

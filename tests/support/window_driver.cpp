@@ -114,3 +114,22 @@ void BoxWatcher::Run()
         WaitUntilGone(box, 5000);
     }
 }
+
+std::wstring EnvironmentWithTemp(const std::wstring& tempDir)
+{
+    std::wstring block;
+    wchar_t* strings = GetEnvironmentStringsW();
+    for (const wchar_t* p = strings; *p != L'\0'; p += lstrlenW(p) + 1) {
+        if (_wcsnicmp(p, L"TEMP=", 5) == 0 || _wcsnicmp(p, L"TMP=", 4) == 0)
+            continue;
+        block += p;
+        block += L'\0';
+    }
+    FreeEnvironmentStringsW(strings);
+    for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
+        block += name + tempDir;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}

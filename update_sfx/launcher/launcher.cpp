@@ -1,0 +1,152 @@
+// The process entry and the whole launch sequence, top to bottom, on the only thread.
+#include <windows.h>
+#include <commctrl.h>
+#include <shlwapi.h>
+
+#include <stdint.h>
+
+#include "launcher/instance.h"
+#include "launcher/messages.h"
+#include "package/payload.h"
+#include "selection/target.h"
+#include "sizes.h"
+
+namespace {
+
+const char kOwnMutexName[] = "tarn5update_sfx";
+const char kUpdateMutexName[] = "tarn5update";
+const char kUpdaterName[] = "update.exe";
+const char kPackageExtension[] = ".upd";
+// The temporary directory path plus "UPD" and eight digits.
+const unsigned kWorkDirNameLength = 11;
+
+// Appends text, cut so that buffer (size characters) always stays terminated.
+void AppendBounded(char* buffer, unsigned size, const char* text)
+{
+    unsigned used = static_cast<unsigned>(lstrlenA(buffer));
+    if (used + 1 < size)
+        lstrcpynA(buffer + used, text, size - used);
+}
+
+// Creates the first free UPD%08X directory in the temporary directory. Fails,
+// rather than searching on, when the names would be cut: cut names repeat and
+// no free one would ever be found.
+int CreateWorkDirectory(char* workDir)
+{
+    for (uint32_t n = 0;; ++n) {
+        DWORD length = GetTempPathA(kPathSize, workDir);
+        if (length == 0 || length + kWorkDirNameLength > kPathSize - 1)
+            return 0;
+        char name[16];
+        wsprintfA(name, "UPD%08X", n);
+        AppendBounded(workDir, kPathSize, name);
+        if (!PathFileExistsA(workDir))
+            break;
+        if (n == 0xFFFFFFFFu)
+            return 0;
+    }
+    return CreateDirectoryA(workDir, nullptr) ? 1 : 0;
+}
+
+// The work directory, a backslash, the launcher's own name without its extension, ".upd".
+void FormPackagePath(const char* workDir, char* packagePath)
+{
+    char ownPath[kPathSize] = "";
+    GetModuleFileNameA(nullptr, ownPath, kPathSize);
+    char* ownName = PathFindFileNameA(ownPath);
+    PathRemoveExtensionA(ownName);
+    lstrcpynA(packagePath, workDir, kPathSize);
+    AppendBounded(packagePath, kPathSize, "\\");
+    AppendBounded(packagePath, kPathSize, ownName);
+    AppendBounded(packagePath, kPathSize, kPackageExtension);
+}
+
+void AppendQuoted(char* commandLine, const char* separator, const char* text)
+{
+    AppendBounded(commandLine, kCommandLineSize, separator);
+    AppendBounded(commandLine, kCommandLineSize, "\"");
+    AppendBounded(commandLine, kCommandLineSize, text);
+    AppendBounded(commandLine, kCommandLineSize, "\"");
+}
+
+// Starts the installation's updater with the installation and work directories
+// and does not wait for it. A failure is reported with the system's reason.
+void StartUpdater(const char* installPath, const char* workDir)
+{
+    char updaterPath[kPathSize];
+    lstrcpynA(updaterPath, installPath, kPathSize);
+    if (!PathAppendA(updaterPath, kUpdaterName)) {
+        // A path too long to join must not start whatever the buffer now names.
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        ReportLaunchError();
+        return;
+    }
+    char commandLine[kCommandLineSize] = "";
+    AppendQuoted(commandLine, "", updaterPath);
+    AppendBounded(commandLine, kCommandLineSize, " /UL");
+    AppendQuoted(commandLine, " ", installPath);
+    AppendQuoted(commandLine, " ", workDir);
+
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(updaterPath, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                        nullptr, &startup, &process)) {
+        ReportLaunchError();
+        return;
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace
+
+// Never returns: every path ends the process with exit code 0.
+extern "C" void WINAPI RunLauncher()
+{
+    char* installPath = nullptr;
+    char workDir[kPathSize];
+    char packagePath[kPathSize];
+    int choice;
+
+    HANDLE ownMutex = CreateMutexA(nullptr, TRUE, kOwnMutexName);
+    if (ownMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
+        ShowMessage(MSG_ALREADY_RUNNING, nullptr);
+        goto finish;
+    }
+    {
+        // Only a successful open means an update is running; access denied does not.
+        HANDLE updateMutex = OpenMutexA(SYNCHRONIZE, FALSE, kUpdateMutexName);
+        if (updateMutex != nullptr) {
+            CloseHandle(updateMutex);
+            ShowMessage(MSG_ALREADY_RUNNING, nullptr);
+            goto finish;
+        }
+    }
+    g_hInstance = GetModuleHandleA(nullptr);
+    InitCommonControls();
+
+    if (!CreateWorkDirectory(workDir)) {
+        ShowMessage(MSG_TEMP_DIR_FAILED, nullptr);
+        goto finish;
+    }
+    FormPackagePath(workDir, packagePath);
+    // From here on the work directory stays: it is the updater's, or evidence after a failure.
+    if (!ExtractPayload(packagePath)) {
+        ShowMessage(MSG_EXTRACT_FAILED, nullptr);
+        goto finish;
+    }
+    choice = ChooseTarget(&installPath, packagePath);
+    if (choice < 0)
+        ShowMessage(MSG_NO_INSTALLATION, nullptr);
+    else if (choice == 0)
+        StartUpdater(installPath, workDir);
+    if (installPath != nullptr)
+        HeapFree(GetProcessHeap(), 0, installPath);
+
+finish:
+    if (ownMutex != nullptr)
+        CloseHandle(ownMutex);
+    ExitProcess(0);
+}

@@ -1,0 +1,18 @@
+# The stub: no C runtime, entry RunLauncher, the image properties publishers
+# rely on (relocatable, DEP, terminal-server aware, no SEH, no symbols).
+add_executable(update_sfx WIN32
+    ${CMAKE_CURRENT_SOURCE_DIR}/launcher/launcher.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/launcher/crt.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/resources/update_sfx.rc)
+target_compile_options(update_sfx PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${SFX_STUB_FLAGS}>)
+# The copy loops must not be turned back into calls to themselves.
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/launcher/crt.cpp PROPERTIES
+    COMPILE_OPTIONS "-fno-builtin;-fno-tree-loop-distribute-patterns")
+set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/resources/update_sfx.rc PROPERTIES
+    COMPILE_OPTIONS "--codepage=65001;-I${CMAKE_CURRENT_SOURCE_DIR}/resources")
+target_link_libraries(update_sfx PRIVATE sfx_glue gcc)
+target_link_options(update_sfx PRIVATE -nostdlib -nostartfiles -e _RunLauncher@0 -mwindows -s
+    -Wl,--dynamicbase,--nxcompat,--tsaware,--no-seh
+    -Wl,--major-subsystem-version,5,--minor-subsystem-version,0)
+# Nothing of the C and C++ runtimes may be linked by default.
+set_target_properties(update_sfx PROPERTIES LINKER_LANGUAGE CXX)
