@@ -1,0 +1,192 @@
+// End-to-end harness for the launcher under Wine.
+#include "harness.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace {
+
+const char kProductKey[] = "SOFTWARE\\Korvella";
+
+}  // namespace
+
+std::wstring Wide(const std::string& ansi)
+{
+    int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &out[0], size);
+    out.resize(size > 0 ? size - 1 : 0);
+    return out;
+}
+
+std::string StubBytes()
+{
+    return ReadBytes(kStubPath);
+}
+
+std::string MakeLauncher(const std::string& dir, const std::string& name, const std::string& payload)
+{
+    std::string path = dir + "\\" + name;
+    WriteBytes(path, StubBytes() + payload);
+    return path;
+}
+
+RegistryGuard::RegistryGuard()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
+RegistryGuard::~RegistryGuard()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
+}
+
+void RegisterInstallation(const std::string& subkey, const std::string& path)
+{
+    HKEY key;
+    std::string name = std::string(kProductKey) + "\\" + subkey;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExA(key, "PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                   static_cast<DWORD>(path.size() + 1));
+    RegCloseKey(key);
+}
+
+std::string MakeInstallation(const std::string& dir, const std::string& version, const std::string& mode)
+{
+    MakeDir(dir);
+    MakeDir(dir + "\\config");
+    std::string xml = "<?xml version=\"1.0\"?>\r\n<items>\r\n";
+    if (!mode.empty())
+        xml += "  <MODE>" + mode + "</MODE>\r\n";
+    xml += "  <VERSION>" + version + "</VERSION>\r\n</items>\r\n";
+    WriteBytes(dir + "\\config\\global.xml", xml);
+    CopyFileA(kFakeUpdaterPath, (dir + "\\update.exe").c_str(), FALSE);
+    return dir;
+}
+
+std::vector<std::string> UpdaterLog(const std::string& installation, DWORD timeoutMs)
+{
+    std::string path = installation + "\\updater_log.txt";
+    DWORD start = GetTickCount();
+    while (!Exists(path)) {
+        if (GetTickCount() - start > timeoutMs)
+            return {};
+        Sleep(20);
+    }
+    // The updater writes the whole log in one call; wait until it has closed the file.
+    std::string text;
+    while ((text = ReadBytes(path)).empty() || text.back() != '\n') {
+        if (GetTickCount() - start > timeoutMs)
+            break;
+        Sleep(20);
+    }
+    std::vector<std::string> lines;
+    size_t begin = 0;
+    for (size_t end; (end = text.find('\n', begin)) != std::string::npos; begin = end + 1)
+        lines.push_back(text.substr(begin, end - begin));
+    return lines;
+}
+
+std::vector<std::string> WorkEntries(const std::string& dir)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\UPD*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.push_back(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+LauncherRun::LauncherRun(const std::string& launcher, const std::string& tempDir)
+{
+    std::wstring environment = EnvironmentWithTemp(Wide(tempDir));
+    std::wstring application = Wide(launcher);
+    std::wstring commandLine = L"\"" + application + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (CreateProcessW(application.c_str(), &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
+                       &environment[0], nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = info.hProcess;
+        pid_ = info.dwProcessId;
+    }
+    EXPECT_NE(process_, nullptr) << launcher << " error " << GetLastError();
+}
+
+LauncherRun::~LauncherRun()
+{
+    if (process_ == nullptr)
+        return;
+    // A test that failed half-way must not leave a launcher holding its mutex.
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)
+        TerminateProcess(process_, 1);
+    WaitForSingleObject(process_, 5000);
+    CloseHandle(process_);
+}
+
+SeenBox LauncherRun::NextBox(const std::wstring& caption, HWND exclude)
+{
+    HWND box = WaitForDialog(pid_, 15000, caption, exclude);
+    EXPECT_NE(box, nullptr) << "no message box appeared";
+    if (box == nullptr)
+        return SeenBox{L"<none>", L"<none>", nullptr, false};
+    // The box's text control is filled while the box is created; let it finish.
+    for (int i = 0; i < 50 && MessageBoxText(box).empty(); ++i)
+        Sleep(20);
+    SeenBox seen = ReadAndCloseBox(box);
+    WaitUntilGone(box, 5000);
+    return seen;
+}
+
+HWND LauncherRun::WaitForChooser()
+{
+    HWND chooser = WaitForDialog(pid_, 15000, kChooserCaption);
+    EXPECT_NE(chooser, nullptr) << "the chooser did not appear";
+    return chooser;
+}
+
+DWORD LauncherRun::Wait(DWORD timeoutMs)
+{
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+bool LauncherRun::ShowsNothingFor(DWORD ms)
+{
+    return WaitForDialog(pid_, ms) == nullptr;
+}
+
+std::vector<std::wstring> ChooserItems(HWND chooser)
+{
+    HWND list = GetDlgItem(chooser, 1001);
+    std::vector<std::wstring> items;
+    int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        wchar_t text[512] = {};
+        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) < 511)
+            SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text));
+        items.push_back(text);
+    }
+    return items;
+}
+
+void SelectItem(HWND chooser, int index)
+{
+    SendMessageW(GetDlgItem(chooser, 1001), LB_SETCURSEL, index, 0);
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageW(dialog, WM_COMMAND, id, 0);
+}

@@ -1,0 +1,68 @@
+// The end-to-end harness: real launchers built from the stub, a Wine registry
+// with installations, real folders, and a person's view of the windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+#include "window_driver.h"
+
+extern const char kStubPath[];
+extern const char kFakeUpdaterPath[];
+
+const wchar_t kChooserCaption[] = L"Вибір каталога програми";
+
+std::string StubBytes();
+
+// A launcher: the stub with payload appended, written as dir\name.
+std::string MakeLauncher(const std::string& dir, const std::string& name, const std::string& payload);
+
+// Registry entries under HKLM\SOFTWARE\Korvella; the whole key is removed when
+// the guard is made and when it ends, so every test starts from none.
+class RegistryGuard {
+public:
+    RegistryGuard();
+    ~RegistryGuard();
+};
+void RegisterInstallation(const std::string& subkey, const std::string& path);
+
+// An installation folder: config\global.xml with the version (and MODE when
+// given) and the recording fake updater as update.exe.
+std::string MakeInstallation(const std::string& dir, const std::string& version, const std::string& mode = "");
+
+// What the fake updater recorded: its command line and working directory,
+// waited for up to timeoutMs. Empty when it never ran.
+std::vector<std::string> UpdaterLog(const std::string& installation, DWORD timeoutMs = 10000);
+
+// Names of the UPD work directories (and files) in dir, sorted.
+std::vector<std::string> WorkEntries(const std::string& dir);
+
+// One run of a launcher, with its own temporary directory.
+class LauncherRun {
+public:
+    LauncherRun(const std::string& launcher, const std::string& tempDir);
+    ~LauncherRun();
+    bool Started() const { return process_ != nullptr; }
+    DWORD Pid() const { return pid_; }
+    // The next message box with the caption (any caption when empty), read and closed.
+    SeenBox NextBox(const std::wstring& caption = L"", HWND exclude = nullptr);
+    HWND WaitForChooser();
+    // Exit code, or STILL_ACTIVE after the timeout.
+    DWORD Wait(DWORD timeoutMs = 20000);
+    // True when no window of the launcher shows up within ms.
+    bool ShowsNothingFor(DWORD ms);
+
+private:
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+// The chooser's list items as shown, top to bottom.
+std::vector<std::wstring> ChooserItems(HWND chooser);
+void SelectItem(HWND chooser, int index);
+void PressButton(HWND dialog, int id);
+
+std::wstring Wide(const std::string& ansi);

@@ -1,0 +1,142 @@
+// The stub's file as publishers receive it: image properties, imports,
+// resources, and the payload starting exactly at its end.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "harness.h"
+#include "package/image_layout.h"
+
+namespace {
+
+struct Image {
+    std::string bytes;
+    const IMAGE_NT_HEADERS32* nt;
+};
+
+Image LoadStub()
+{
+    Image image;
+    image.bytes = StubBytes();
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.bytes.data());
+    image.nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.bytes.data() + dos->e_lfanew);
+    return image;
+}
+
+TEST(StubImage, IsARelocatable32BitGuiImageForWindows50)
+{
+    Image image = LoadStub();
+    ASSERT_EQ(image.nt->Signature, IMAGE_NT_SIGNATURE);
+    EXPECT_EQ(image.nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(image.nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(image.nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    EXPECT_EQ(image.nt->OptionalHeader.MajorSubsystemVersion, 5);
+    EXPECT_EQ(image.nt->OptionalHeader.MinorSubsystemVersion, 0);
+    WORD characteristics = image.nt->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NO_SEH);
+    EXPECT_FALSE(image.nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    const IMAGE_DATA_DIRECTORY& relocations =
+        image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
+    EXPECT_NE(relocations.Size, 0u);
+}
+
+TEST(StubImage, CarriesNoSymbolsNoCertificateAndEndsWhereThePayloadBegins)
+{
+    Image image = LoadStub();
+    EXPECT_EQ(image.nt->FileHeader.PointerToSymbolTable, 0u);
+    EXPECT_EQ(image.nt->FileHeader.NumberOfSymbols, 0u);
+    EXPECT_EQ(image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY].Size, 0u);
+    uint32_t offset = 0;
+    ASSERT_EQ(PayloadOffset(reinterpret_cast<const uint8_t*>(image.bytes.data()),
+                            static_cast<uint32_t>(image.bytes.size()), &offset),
+              1);
+    EXPECT_EQ(offset, image.bytes.size());
+}
+
+// Where a virtual address of the image lies in its file.
+size_t FileOffset(const Image& image, DWORD rva)
+{
+    auto* section = IMAGE_FIRST_SECTION(image.nt);
+    for (WORD i = 0; i < image.nt->FileHeader.NumberOfSections; ++i, ++section) {
+        if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->SizeOfRawData)
+            return rva - section->VirtualAddress + section->PointerToRawData;
+    }
+    return image.bytes.size();
+}
+
+TEST(StubImage, ImportsSystemLibrariesOnly)
+{
+    Image image = LoadStub();
+    const IMAGE_DATA_DIRECTORY& imports = image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::set<std::string> names;
+    for (size_t at = FileOffset(image, imports.VirtualAddress);
+         at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.bytes.size(); at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
+        auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.bytes.data() + at);
+        if (descriptor->Name == 0)
+            break;
+        std::string name = image.bytes.c_str() + FileOffset(image, descriptor->Name);
+        CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
+        names.insert(name);
+    }
+    std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "shlwapi.dll",
+                                     "ole32.dll",    "oleaut32.dll", "comctl32.dll"};
+    for (const std::string& name : names)
+        EXPECT_TRUE(allowed.count(name)) << name;
+    EXPECT_TRUE(names.count("kernel32.dll"));
+}
+
+BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR param)
+{
+    auto* found = reinterpret_cast<std::set<std::string>*>(param);
+    char entry[64];
+    wsprintfA(entry, "%u/%u/%04X", static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(type)),
+              static_cast<unsigned>(reinterpret_cast<ULONG_PTR>(name)), language);
+    found->insert(entry);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectName(HMODULE module, LPCSTR type, LPSTR name, LONG_PTR param)
+{
+    EnumResourceLanguagesA(module, type, name, CollectLanguage, param);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectType(HMODULE module, LPSTR type, LONG_PTR param)
+{
+    EnumResourceNamesA(module, type, CollectName, param);
+    return TRUE;
+}
+
+std::string ResourceText(HMODULE module, LPCSTR type, LPCSTR name)
+{
+    HRSRC found = FindResourceA(module, name, type);
+    if (found == nullptr)
+        return "";
+    const char* data = static_cast<const char*>(LockResource(LoadResource(module, found)));
+    return std::string(data, SizeofResource(module, found));
+}
+
+TEST(StubImage, HoldsOnlyTheManifestAndTheRussianLanguageChooserTemplate)
+{
+    HMODULE module = LoadLibraryExA(kStubPath, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(module, nullptr);
+    std::set<std::string> found;
+    EnumResourceTypesA(module, CollectType, reinterpret_cast<LONG_PTR>(&found));
+    EXPECT_EQ(found, (std::set<std::string>{"24/1/0000", "5/101/0419"}));
+
+    std::string manifest = ResourceText(module, MAKEINTRESOURCEA(24), MAKEINTRESOURCEA(1));
+    for (const char* piece :
+         {"type=\"win32\"", "version=\"1.0.0.0\"", "processorArchitecture=\"X86\"",
+          "<description>deployment tool</description>", "name=\"Microsoft.Windows.Common-Controls\"",
+          "version=\"6.0.0.0\"", "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\"",
+          "level=\"highestAvailable\"", "uiAccess=\"false\""})
+        EXPECT_NE(manifest.find(piece), std::string::npos) << piece;
+    EXPECT_EQ(manifest.find("compatibility"), std::string::npos);
+    EXPECT_EQ(manifest.find("dpiAware"), std::string::npos);
+    FreeLibrary(module);
+}
+
+}  // namespace
