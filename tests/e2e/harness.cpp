@@ -104,9 +104,10 @@ std::vector<std::string> WorkEntries(const std::string& dir)
     return names;
 }
 
-LauncherRun::LauncherRun(const std::string& launcher, const std::string& tempDir)
+LauncherRun::LauncherRun(const std::string& launcher, const std::string& tempDir,
+                         const std::vector<std::wstring>& extra)
 {
-    std::wstring environment = EnvironmentWithTemp(Wide(tempDir));
+    std::wstring environment = EnvironmentWithTemp(Wide(tempDir), extra);
     std::wstring application = Wide(launcher);
     std::wstring commandLine = L"\"" + application + L"\"";
     STARTUPINFOW startup = {};

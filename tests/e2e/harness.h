@@ -12,6 +12,8 @@
 
 extern const char kStubPath[];
 extern const char kFakeUpdaterPath[];
+extern const char kPlantedDllPath[];
+extern const char kPlantProbePath[];
 
 const wchar_t kChooserCaption[] = L"Вибір каталога програми";
 
@@ -43,7 +45,7 @@ std::vector<std::string> WorkEntries(const std::string& dir);
 // One run of a launcher, with its own temporary directory.
 class LauncherRun {
 public:
-    LauncherRun(const std::string& launcher, const std::string& tempDir);
+    LauncherRun(const std::string& launcher, const std::string& tempDir, const std::vector<std::wstring>& extra = {});
     ~LauncherRun();
     bool Started() const { return process_ != nullptr; }
     DWORD Pid() const { return pid_; }

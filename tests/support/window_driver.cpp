@@ -115,7 +115,7 @@ void BoxWatcher::Run()
     }
 }
 
-std::wstring EnvironmentWithTemp(const std::wstring& tempDir)
+std::wstring EnvironmentWithTemp(const std::wstring& tempDir, const std::vector<std::wstring>& extra)
 {
     std::wstring block;
     wchar_t* strings = GetEnvironmentStringsW();
@@ -128,6 +128,10 @@ std::wstring EnvironmentWithTemp(const std::wstring& tempDir)
     FreeEnvironmentStringsW(strings);
     for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
         block += name + tempDir;
+        block += L'\0';
+    }
+    for (const std::wstring& entry : extra) {
+        block += entry;
         block += L'\0';
     }
     block += L'\0';

@@ -1,6 +1,5 @@
 // The process entry and the whole launch sequence, top to bottom, on the only thread.
 #include <windows.h>
-#include <commctrl.h>
 #include <shlwapi.h>
 
 #include <stdint.h>
@@ -19,6 +18,33 @@ const char kUpdaterName[] = "update.exe";
 const char kPackageExtension[] = ".upd";
 // The temporary directory path plus "UPD" and eight digits.
 const unsigned kWorkDirNameLength = 11;
+
+// Restricts later DLL loads to the system directory, so that a DLL planted
+// beside a launcher in a downloads folder is never loaded into an elevated
+// process. Resolved at run time: systems without the call still start.
+void HardenDllSearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
+    SetDefaultDllDirectoriesFn restrictSearch = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (restrictSearch != nullptr)
+        restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+// The common controls are loaded here rather than imported: an imported
+// library, and what it loads, is resolved before the search is restricted.
+// The manifest's activation context still selects version 6.
+void InitCommonControlsFromSystem()
+{
+    typedef void(WINAPI * InitCommonControlsFn)();
+    HMODULE controls = LoadLibraryA("comctl32.dll");
+    if (controls == nullptr)
+        return;
+    InitCommonControlsFn initialise =
+        reinterpret_cast<InitCommonControlsFn>(reinterpret_cast<void*>(GetProcAddress(controls, "InitCommonControls")));
+    if (initialise != nullptr)
+        initialise();
+}
 
 // Appends text, cut so that buffer (size characters) always stays terminated.
 void AppendBounded(char* buffer, unsigned size, const char* text)
@@ -110,6 +136,7 @@ extern "C" void WINAPI RunLauncher()
     char packagePath[kPathSize];
     int choice;
 
+    HardenDllSearch();
     HANDLE ownMutex = CreateMutexA(nullptr, TRUE, kOwnMutexName);
     if (ownMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
         ShowMessage(MSG_ALREADY_RUNNING, nullptr);
@@ -125,7 +152,7 @@ extern "C" void WINAPI RunLauncher()
         }
     }
     g_hInstance = GetModuleHandleA(nullptr);
-    InitCommonControls();
+    InitCommonControlsFromSystem();
 
     if (!CreateWorkDirectory(workDir)) {
         ShowMessage(MSG_TEMP_DIR_FAILED, nullptr);
