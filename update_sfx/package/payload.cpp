@@ -24,6 +24,7 @@ int ExtractPayload(const char* packageFilePath)
     HANDLE packageFile = INVALID_HANDLE_VALUE;
     char ownPath[kPathSize];
     uint32_t payloadOffset = 0;
+    uint32_t payloadLength = 0;
     DWORD fileSize = 0;
     DWORD written = 0;
 
@@ -46,11 +47,13 @@ int ExtractPayload(const char* packageFilePath)
     if (packageFile == INVALID_HANDLE_VALUE)
         goto cleanup;
     fileSize = GetFileSize(ownFile, nullptr);
-    // A truncated launcher ends inside its own image: nothing to copy.
-    if (fileSize == INVALID_FILE_SIZE || fileSize < payloadOffset)
+    // A truncated launcher ends inside its own image: nothing to copy. A signed
+    // one ends with padding and a certificate that are not part of the package.
+    if (fileSize == INVALID_FILE_SIZE
+        || !PayloadLength(reinterpret_cast<const uint8_t*>(g_hInstance), kHeaderPageSize, payloadOffset, fileSize,
+                          &payloadLength))
         goto cleanup;
-    if (WriteFile(packageFile, view + payloadOffset, fileSize - payloadOffset, &written, nullptr)
-        && written == fileSize - payloadOffset)
+    if (WriteFile(packageFile, view + payloadOffset, payloadLength, &written, nullptr) && written == payloadLength)
         result = 1;
 
 cleanup:
