@@ -1,0 +1,127 @@
+// Installed copies of the application for tests: their folders on disk and
+// their entries under HKLM\SOFTWARE\Korvella.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+// A configuration file's text: the root items around the given children.
+inline std::string ConfigXml(const std::string& children)
+{
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<items>\r\n" + children + "</items>\r\n";
+}
+
+inline std::string ConfigXml(const std::string& mode, const std::string& version)
+{
+    return ConfigXml("  <MODE>" + mode + "</MODE>\r\n  <VERSION>" + version + "</VERSION>\r\n");
+}
+
+// Text in the ANSI code page, as paths reach the launcher, from UTF-8 source text.
+inline std::string Ansi(const std::string& utf8)
+{
+    std::wstring wide(utf8.size() + 1, L'\0');
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    std::string ansi(wide.size() * 2, '\0');
+    length = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), length, &ansi[0], static_cast<int>(ansi.size()), nullptr,
+                                 nullptr);
+    ansi.resize(length > 0 ? length - 1 : 0);
+    return ansi;
+}
+
+// An installation folder built file by file, so each case shows only what
+// differs from a complete copy.
+class InstallFolder {
+public:
+    explicit InstallFolder(const std::string& path) : path_(path)
+    {
+        MakeDir(path_);
+        MakeDir(path_ + "\\config");
+    }
+    InstallFolder& Config(const std::string& bytes)
+    {
+        WriteBytes(path_ + "\\config\\global.xml", bytes);
+        return *this;
+    }
+    InstallFolder& Updater()
+    {
+        WriteBytes(path_ + "\\update.exe", "MZ");
+        return *this;
+    }
+    InstallFolder& Server()
+    {
+        WriteBytes(path_ + "\\KLV.AppServer.exe", "MZ");
+        return *this;
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A complete local copy of the given version.
+inline std::string CompleteCopy(const std::string& path, const std::string& version = "10.01.188")
+{
+    return InstallFolder(path).Config(ConfigXml("LOCAL", version)).Updater().Path();
+}
+
+// HKLM\SOFTWARE\Korvella, created empty and removed with all it holds at the end.
+class InstallationsKey {
+public:
+    InstallationsKey()
+    {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+    }
+    ~InstallationsKey()
+    {
+        if (key_ != nullptr)
+            RegCloseKey(key_);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+    }
+    InstallationsKey(const InstallationsKey&) = delete;
+    InstallationsKey& operator=(const InstallationsKey&) = delete;
+
+    // A subkey whose PATH holds exactly these bytes, of this type.
+    void AddValue(const std::string& name, DWORD type, const std::string& bytes)
+    {
+        // A string value whose bytes are followed by a zero gets that zero
+        // added to it, as on Windows; a non-zero byte after them prevents that.
+        std::string guarded = bytes + '\x01';
+        HKEY subkey = AddSubkey(name);
+        RegSetValueExA(subkey, "PATH", 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+                       static_cast<DWORD>(bytes.size()));
+        RegCloseKey(subkey);
+    }
+    // A subkey whose PATH names directory, as installers write it.
+    void Add(const std::string& name, const std::string& directory)
+    {
+        AddValue(name, REG_SZ, directory + '\0');
+    }
+    void AddWithoutPath(const std::string& name) { RegCloseKey(AddSubkey(name)); }
+
+    // The subkeys' names in the order the registry itself enumerates them.
+    std::vector<std::string> EnumeratedNames() const
+    {
+        std::vector<std::string> names;
+        char name[MAX_PATH];
+        for (DWORD i = 0; RegEnumKeyA(key_, i, name, MAX_PATH) == ERROR_SUCCESS; ++i)
+            names.push_back(name);
+        return names;
+    }
+    HKEY Key() const { return key_; }
+
+private:
+    HKEY AddSubkey(const std::string& name)
+    {
+        HKEY subkey = nullptr;
+        RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &subkey, nullptr);
+        return subkey;
+    }
+
+    static constexpr const char* kKey = "SOFTWARE\\Korvella";
+    HKEY key_ = nullptr;
+};

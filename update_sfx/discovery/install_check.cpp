@@ -1,0 +1,157 @@
+// The installation check: the files a copy must have, and the two settings
+// read from its configuration through the system's XML document object.
+#include "discovery/install_check.h"
+
+#include <windows.h>
+#include <ole2.h>
+#include <oleauto.h>
+#include <msxml2.h>
+#include <shlwapi.h>
+
+#include "discovery/config_text.h"
+
+namespace {
+
+// IXMLDOMDocument, written out so that the stub needs no GUID library.
+const IID kXmlDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+
+const char kConfigFile[] = "config\\global.xml";
+const char kUpdaterFile[] = "update.exe";
+const char kServerFile[] = "KLV.AppServer.exe";
+
+// 1 when directory\name fits in a path and exists, as a file or a directory;
+// path receives the join. A join that would not fit fails rather than being
+// cut, so it can never name a file of another directory. The separator is
+// always counted, even when the directory already ends with one.
+int ExistsInDirectory(char* path, const char* directory, const char* name)
+{
+    if (lstrlenA(directory) + 1 + lstrlenA(name) >= static_cast<int>(kPathSize))
+        return 0;
+    lstrcpyA(path, directory);
+    if (!PathAppendA(path, name))
+        return 0;
+    return PathFileExistsA(path) ? 1 : 0;
+}
+
+// Selects the node for query and puts its first child's value into value
+// (which must be empty); 1 when that value is a string. The query path passes
+// through value too and is freed as soon as the query returns. node and child
+// are the caller's to release on every path.
+int SelectFirstChildValue(IXMLDOMDocument* document, const wchar_t* query, VARIANT* value, IXMLDOMNode** node,
+                          IXMLDOMNode** child)
+{
+    V_VT(value) = VT_BSTR;
+    V_BSTR(value) = SysAllocString(query);
+    HRESULT selected = document->selectSingleNode(V_BSTR(value), node);
+    VariantClear(value);
+    if (selected != S_OK || *node == nullptr)
+        return 0;
+    if ((*node)->get_firstChild(child) != S_OK || *child == nullptr)
+        return 0;
+    // An element's value is null; text, CDATA, comments and processing
+    // instructions give a string.
+    if (FAILED((*child)->get_nodeValue(value)))
+        return 0;
+    return V_VT(value) == VT_BSTR && V_BSTR(value) != nullptr ? 1 : 0;
+}
+
+// The text in the ANSI code page on the process heap, or nullptr. The buffer
+// is the size the conversion asks for: under a double-byte code page one
+// character can take two bytes, more than the text's length + 1.
+char* ToAnsiText(BSTR text)
+{
+    // The system string's own terminator is converted with it.
+    int length = static_cast<int>(SysStringLen(text)) + 1;
+    int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return nullptr;
+    char* ansi = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    if (ansi == nullptr)
+        return nullptr;
+    int written = WideCharToMultiByte(CP_ACP, 0, text, length, ansi, size, nullptr, nullptr);
+    ansi[written > 0 ? written : 0] = '\0';
+    return ansi;
+}
+
+}  // namespace
+
+int ReadInstallConfig(const char* configPath, int* isNetwork, int32_t* major, int32_t* minor, int32_t* build)
+{
+    int result = 0;
+    CLSID documentClass;
+    IXMLDOMDocument* document = nullptr;
+    IXMLDOMNode* modeNode = nullptr;
+    IXMLDOMNode* modeChild = nullptr;
+    IXMLDOMNode* versionNode = nullptr;
+    IXMLDOMNode* versionChild = nullptr;
+    char* versionText = nullptr;
+    VARIANT_BOOL loaded = VARIANT_FALSE;
+    HRESULT parsed;
+    // Holds in turn the configuration text, each query path and each node value.
+    VARIANT text;
+    VariantInit(&text);
+
+    if (FAILED(CLSIDFromProgID(L"Msxml2.DOMDocument", &documentClass)))
+        goto cleanup;
+    if (FAILED(CoCreateInstance(documentClass, nullptr, CLSCTX_INPROC_SERVER, kXmlDocumentInterface,
+                                reinterpret_cast<void**>(&document))))
+        goto cleanup;
+
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = LoadConfigText(configPath);
+    if (V_BSTR(&text) == nullptr)
+        goto cleanup;
+    parsed = document->loadXML(V_BSTR(&text), &loaded);
+    VariantClear(&text);
+    // Text that is not well-formed gives S_FALSE and false, not a failure code.
+    if (FAILED(parsed) || loaded == VARIANT_FALSE)
+        goto cleanup;
+
+    // A missing or odd MODE only means the copy works alone.
+    *isNetwork = 0;
+    if (SelectFirstChildValue(document, L"/items/MODE", &text, &modeNode, &modeChild)
+        && StrCmpIW(V_BSTR(&text), L"NET") == 0)
+        *isNetwork = 1;
+    VariantClear(&text);
+
+    if (!SelectFirstChildValue(document, L"/items/VERSION", &text, &versionNode, &versionChild))
+        goto cleanup;
+    versionText = ToAnsiText(V_BSTR(&text));
+    if (versionText == nullptr)
+        goto cleanup;
+    result = ParseVersion(versionText, major, minor, build);
+
+cleanup:
+    VariantClear(&text);
+    if (versionText != nullptr)
+        HeapFree(GetProcessHeap(), 0, versionText);
+    if (modeNode != nullptr)
+        modeNode->Release();
+    if (versionNode != nullptr)
+        versionNode->Release();
+    if (modeChild != nullptr)
+        modeChild->Release();
+    if (versionChild != nullptr)
+        versionChild->Release();
+    if (document != nullptr)
+        document->Release();
+    return result;
+}
+
+int CheckInstallDir(const char* directory, InstallationRecord* record)
+{
+    char path[kPathSize];
+    int isNetwork = 0;
+    if (!ExistsInDirectory(path, directory, kConfigFile))
+        return 0;
+    if (!ReadInstallConfig(path, &isNetwork, &record->version.major, &record->version.minor,
+                           &record->version.build))
+        return 0;
+    if (!ExistsInDirectory(path, directory, kUpdaterFile))
+        return 0;
+    if (isNetwork && !ExistsInDirectory(path, directory, kServerFile))
+        return 0;
+    // The joins above fitted, so the directory itself fits the record.
+    lstrcpyA(record->path, directory);
+    return 1;
+}
