@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <ole2.h>
+#include <psapi.h>
 
 #include <stdio.h>
 
@@ -141,6 +142,34 @@ TEST_F(InstallCheck, DeclaredEncodingDoesNotChangeWhatIsRead)
         EXPECT_EQ(Read("<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>" + items),
                   "1 net=1 10.1.188")
             << encoding;
+}
+
+SIZE_T MemoryInUse()
+{
+    PROCESS_MEMORY_COUNTERS counters;
+    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+    return counters.PagefileUsage;
+}
+
+// A node left unreleased keeps its whole document alive, and a configuration
+// text left unfreed is as large as the file: a few hundred reads of a large
+// configuration would hold megabytes.
+TEST_F(InstallCheck, RepeatedReadsKeepNoDocumentAlive)
+{
+    std::string filler;
+    for (int i = 0; i < 300; ++i)
+        filler += "<ITEM id=\"" + std::to_string(i) + "\">filler text</ITEM>";
+    std::string path = root.Join("global.xml");
+    for (const std::string& children : {filler + "<MODE>NET</MODE><VERSION>10.01.188</VERSION>", filler}) {
+        WriteBytes(path, ConfigXml(children));
+        int isNetwork = 0;
+        int32_t major = 0, minor = 0, build = 0;
+        ReadInstallConfig(path.c_str(), &isNetwork, &major, &minor, &build);
+        SIZE_T before = MemoryInUse();
+        for (int i = 0; i < 200; ++i)
+            ReadInstallConfig(path.c_str(), &isNetwork, &major, &minor, &build);
+        EXPECT_LT(MemoryInUse(), before + (2u << 20)) << (children == filler ? "without MODE and VERSION" : "complete");
+    }
 }
 
 TEST_F(InstallCheck, AcceptsACompleteCopyWithItsDirectoryAndVersion)
