@@ -28,10 +28,7 @@ void AppendInstallation(InstallationRecord** list, uint32_t* count, const Instal
     *list = static_cast<InstallationRecord*>(grown);
     InstallationRecord* added = &(*list)[*count];
     lstrcpynA(added->path, found->path, kPathSize);
-    // Field by field: the stub has no memcpy for a record copy.
-    added->version.major = found->version.major;
-    added->version.minor = found->version.minor;
-    added->version.build = found->version.build;
+    added->version = found->version;
     ++*count;
 }
 
