@@ -1,0 +1,44 @@
+#include "sfxpack_harness.h"
+
+namespace {
+
+TEST(CommandLine, EveryCommandAnswersHelp)
+{
+    std::vector<std::vector<std::string>> lines = {
+        {"--help"}, {"pack", "--help"}, {"inspect", "-h"}, {"config", "--help"}, {"config", "decode", "--help"},
+        {"config", "encode", "--key", "--help"},
+    };
+    for (const auto& line : lines) {
+        ToolRun run = Sfxpack(line);
+        EXPECT_EQ(run.status, 0) << line[0];
+        EXPECT_EQ(run.out.rfind("usage: sfxpack ", 0), 0u) << run.out;
+        EXPECT_EQ(run.err, "");
+    }
+}
+
+TEST(CommandLine, MisusedCommandsAreUsageErrors)
+{
+    std::vector<std::vector<std::string>> lines = {
+        {}, {"unpack"}, {"pack", "a", "b"}, {"pack", "a", "b", "c", "d"}, {"inspect"}, {"inspect", "--verbose", "a"},
+        {"config"}, {"config", "rot13", "a", "b"}, {"config", "decode", "a"},
+    };
+    for (const auto& line : lines) {
+        ToolRun run = Sfxpack(line);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("sfxpack: ", 0), 0u) << run.err;
+        EXPECT_NE(run.err.find("usage: sfxpack "), std::string::npos) << run.err;
+    }
+}
+
+// The built program hands the statuses to the shell unchanged.
+TEST(CommandLine, TheProgramExitsWithTheStatus)
+{
+    std::string dir = TestFolder();
+    std::string tool = std::string("'") + SFXPACK_BINARY + "'";
+    EXPECT_TRUE(Shell(tool + " --help", dir + "help.log"));
+    EXPECT_EQ(WEXITSTATUS(system((tool + " inspect '" + dir + "missing' 2>/dev/null").c_str())), 1);
+    EXPECT_EQ(WEXITSTATUS(system((tool + " 2>/dev/null").c_str())), 2);
+}
+
+}  // namespace

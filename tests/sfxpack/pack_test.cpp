@@ -1,0 +1,144 @@
+#include "pack.h"
+
+#include "sfxpack_harness.h"
+
+namespace {
+
+std::string LengthRecord(uint32_t length)
+{
+    std::string record = "PKLN";
+    for (int i = 0; i < 4; ++i)
+        record += static_cast<char>((length >> (8 * i)) & 0xFF);
+    return record;
+}
+
+TEST(Pack, WritesStubThenPackageWithTheLengthInTheDosHeader)
+{
+    std::string dir = TestFolder();
+    std::string stub = TinyStub();
+    std::string package = ExamplePackage();
+    WriteFile(dir + "stub.exe", stub);
+    WriteFile(dir + "p.upd", package);
+
+    ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "launcher.exe"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "source version: 10.01.188\n"
+                       "target version: 10.01.190\n"
+                       "format type: 2 (any installed version from the source up to, not including, the target)\n"
+                       "wrote " + dir + "launcher.exe: image " + std::to_string(stub.size()) + " bytes, package "
+                           + std::to_string(package.size()) + " bytes\n");
+
+    std::string expected = stub;
+    expected.replace(0x28, 8, LengthRecord(static_cast<uint32_t>(package.size())));
+    EXPECT_EQ(ReadFile(dir + "launcher.exe"), expected + package);
+    EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << "a temporary file was left";
+}
+
+TEST(Pack, RefusesStubsThatDoNotEndWhereTheirImageEnds)
+{
+    std::string dir = TestFolder();
+    std::string stub = TinyStub();
+    WriteFile(dir + "p.upd", ExamplePackage());
+    struct Case {
+        const char* name;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"symbols.exe", ReadFile(SFXPACK_TINY_STUB_SYMBOLS), "bytes after its image (a symbol table"},
+        {"appended.exe", stub + "x", "has 1 bytes after its image"},
+        {"cut.exe", stub.substr(0, stub.size() - 1), "is truncated: its image ends at byte"},
+        {"text.exe", "MZ but not a PE image", "is not a PE image"},
+        {"empty.exe", "", "is not a PE image"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir + c.name, c.bytes);
+        ToolRun run = Sfxpack({"pack", dir + c.name, dir + "p.upd", dir + "out.exe"});
+        EXPECT_EQ(run.status, 1) << c.name;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << c.name << ": " << run.err;
+        EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << "one line: " << run.err;
+        EXPECT_FALSE(Exists(dir + "out.exe")) << c.name;
+    }
+}
+
+TEST(Pack, RefusesPackagesTheLauncherWouldReject)
+{
+    std::string dir = TestFolder();
+    WriteFile(dir + "stub.exe", TinyStub());
+    struct Case {
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"", "it does not start with PATCH"},
+        {PackageBuilder().Raw("PATCX").Name("PATCHHEAD").Bytes(), "it does not start with PATCH"},
+        {PackageBuilder().Header("10.01", "10.01.190", 2).Bytes(), "the SRCVERSION value is cut short"},
+        {PackageBuilder().Header("10.01.188", "10.01.190.1", 2).Bytes(),
+         "the DSTVERSION value is not a version of three numbers"},
+        {PackageBuilder().Magic().Name("PATCHHEAD").Name("SRCVERSION").U32(300).Raw(std::string(300, '1')).Bytes(),
+         "longer than 249 bytes"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir + "p.upd", c.bytes);
+        ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
+        EXPECT_EQ(run.status, 1) << c.reason;
+        EXPECT_NE(run.err.find(c.reason), std::string::npos) << run.err;
+        EXPECT_FALSE(Exists(dir + "out.exe")) << c.reason;
+    }
+}
+
+TEST(Pack, AcceptsAHeaderThatEndsAfterTheSourceVersion)
+{
+    std::string dir = TestFolder();
+    WriteFile(dir + "stub.exe", TinyStub());
+    WriteFile(dir + "p.upd", PackageBuilder().Magic().Name("PATCHHEAD").Entry("SRCVERSION", "10.01.188").Bytes());
+    ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("source version: 10.01.188\ntarget version: none\nformat type: 0 "), std::string::npos);
+    EXPECT_NE(run.out.find("note: the DSTVERSION entry is missing"), std::string::npos) << run.out;
+}
+
+TEST(Pack, OutputAppearsWholeOrNotAtAll)
+{
+    std::string dir = TestFolder();
+    std::string stub = TinyStub();
+    WriteFile(dir + "stub.exe", stub);
+    WriteFile(dir + "p.upd", ExamplePackage());
+
+    // An older, longer launcher is replaced, not overwritten in place.
+    WriteFile(dir + "out.exe", std::string(100000, 'o'));
+    ASSERT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"}).status, 0);
+    EXPECT_EQ(ReadFile(dir + "out.exe").size(), stub.size() + ExamplePackage().size());
+
+    // A refused package leaves the previous launcher as it was.
+    std::string previous = ReadFile(dir + "out.exe");
+    WriteFile(dir + "bad.upd", "PATCX");
+    EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "bad.upd", dir + "out.exe"}).status, 1);
+    EXPECT_EQ(ReadFile(dir + "out.exe"), previous);
+
+    // The rename over a folder fails after the write: the temporary goes too.
+    std::filesystem::create_directory(dir + "folder.exe");
+    ToolRun overFolder = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "folder.exe"});
+    EXPECT_EQ(overFolder.status, 1);
+    EXPECT_NE(overFolder.err.find("cannot rename"), std::string::npos) << overFolder.err;
+    EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "missing/out.exe"}).status, 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "a temporary file was left";
+
+    // Packing onto an input would replace it.
+    ToolRun ontoStub = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "./stub.exe"});
+    EXPECT_EQ(ontoStub.status, 1);
+    EXPECT_NE(ontoStub.err.find("is one of the input files"), std::string::npos);
+    EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "p.upd"}).status, 1);
+    EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
+}
+
+TEST(Pack, LauncherMustStayBelowFourGigabytes)
+{
+    EXPECT_TRUE(LauncherSizeFits(0x1000, 0xFFFFFFFEu - 0x1000));
+    // 0xFFFFFFFF is what GetFileSize returns on failure.
+    EXPECT_FALSE(LauncherSizeFits(0x1000, 0xFFFFFFFFu - 0x1000));
+    EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
+    EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// Runs sfxpack in-process with its output captured, and gives each test a
+// fresh folder and the files it needs.
+#pragma once
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "cli.h"
+#include "package_builder.h"
+
+struct ToolRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+inline std::string Drain(FILE* file)
+{
+    std::string text;
+    rewind(file);
+    for (int c = fgetc(file); c != EOF; c = fgetc(file))
+        text += static_cast<char>(c);
+    fclose(file);
+    return text;
+}
+
+inline ToolRun Sfxpack(const std::vector<std::string>& args)
+{
+    std::vector<const char*> argv = {"sfxpack"};
+    for (const std::string& a : args)
+        argv.push_back(a.c_str());
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    ToolRun run;
+    run.status = RunSfxpack(static_cast<int>(argv.size()), argv.data(), out, err);
+    run.out = Drain(out);
+    run.err = Drain(err);
+    return run;
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline bool Exists(const std::string& path)
+{
+    return std::filesystem::exists(path);
+}
+
+// A fresh folder named after the running test, under the build folder.
+inline std::string TestFolder()
+{
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string folder = std::string(SFXPACK_WORK_DIR) + "/" + test->test_suite_name() + "." + test->name();
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder + "/";
+}
+
+inline std::string TinyStub()
+{
+    return ReadFile(SFXPACK_TINY_STUB);
+}
+
+// A package as publishers ship it: the example header, then body records.
+inline std::string ExamplePackage()
+{
+    return PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes();
+}
+
+// Runs a shell command with its output in a log file; true on exit status 0.
+inline bool Shell(const std::string& command, const std::string& log)
+{
+    return system((command + " >'" + log + "' 2>&1").c_str()) == 0;
+}

@@ -1,0 +1,77 @@
+#!/bin/sh
+# The Windows build of sfxpack under Wine: pack, inspect, a refusal and a
+# configuration round trip, on the test stub and, when given, the real stub.
+# usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR [REAL_STUB]
+set -eu
+wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=${5:-}
+
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+cp "$tool" sfxpack.exe
+
+fail() {
+    echo "wine.sfxpack: $*" >&2
+    for f in *.out *.err; do [ -s "$f" ] && { echo "--- $f"; cat "$f"; }; done >&2
+    exit 1
+}
+
+# Output goes to files, never a pipe: a wineserver started here would hold a pipe open.
+run() {
+    name=$1
+    shift
+    status=0
+    "$wine_run" sfxpack.exe "$@" >"$name.crlf" 2>"$name.err" || status=$?
+    echo "$status" >"$name.status"
+    # Windows text output ends its lines in CR LF.
+    tr -d '\r' <"$name.crlf" >"$name.out"
+}
+
+expect_status() {
+    [ "$(cat "$1.status")" = "$2" ] || fail "$1 exited $(cat "$1.status"), expected $2"
+}
+
+expect_line() {
+    grep -qxF "$2" "$1.out" || fail "$1 did not print: $2"
+}
+
+# The example header: 10.01.188 to 10.01.190, format type 2, then a body.
+# The versions go in through %s: an octal escape would swallow their leading digits.
+printf 'PATCH\011\0\0\0PATCHHEAD\012\0\0\0SRCVERSION\011\0\0\0%s\0\012\0\0\0DSTVERSION\011\0\0\0%s\0\012\0\0\0FORMATTYPE\004\0\0\0\002\0\0\0PATCHBODY' 10.01.188 10.01.190 >package.upd
+package_size=$(wc -c <package.upd)
+
+pack_and_inspect() {
+    stub=$1
+    cp "$stub" stub.exe
+    run pack pack stub.exe package.upd launcher.exe
+    expect_status pack 0
+    expect_line pack "source version: 10.01.188"
+    expect_line pack "format type: 2 (any installed version from the source up to, not including, the target)"
+    cmp -s stub.exe "$stub" || fail "pack changed its stub"
+    run inspect inspect launcher.exe
+    expect_status inspect 0
+    expect_line inspect "payload offset: $(wc -c <stub.exe)"
+    expect_line inspect "payload size: $package_size"
+    expect_line inspect "recorded package length: $package_size"
+    expect_line inspect "target version: 10.01.190"
+    tail -c "$package_size" launcher.exe | cmp -s - package.upd || fail "the launcher does not end with the package"
+}
+
+pack_and_inspect "$test_stub"
+
+run refused inspect package.upd
+expect_status refused 1
+grep -q "is not a PE image" refused.err || fail "inspect gave no reason for a file that is not a PE image"
+
+printf '\357\273\277<items><VERSION>10.01.188</VERSION></items>' >global.xml
+run encode config encode --key 12AB34CD global.xml scrambled.xml
+expect_status encode 0
+run decode config decode scrambled.xml plain.xml
+expect_status decode 0
+cmp -s global.xml plain.xml || fail "the configuration round trip is not byte-exact"
+
+if [ -n "$real_stub" ]; then
+    pack_and_inspect "$real_stub"
+fi
+ls ./*.tmp >/dev/null 2>&1 && fail "a temporary file was left"
+exit 0

@@ -1,0 +1,169 @@
+// Argument handling: every subcommand answers --help, and anything else that
+// does not fit its usage line is a usage error.
+#include "cli.h"
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "config.h"
+#include "inspect.h"
+#include "pack.h"
+#include "status.h"
+
+namespace {
+
+const char kToolHelp[] =
+    "usage: sfxpack COMMAND ARGUMENTS\n"
+    "\n"
+    "Builds and checks update launchers: the launcher stub with an update package appended.\n"
+    "\n"
+    "commands:\n"
+    "  pack STUB PACKAGE OUTPUT              write the launcher OUTPUT from STUB and PACKAGE\n"
+    "  inspect LAUNCHER                      show what a launcher will find in itself\n"
+    "  config decode INPUT OUTPUT            unscramble a configuration file\n"
+    "  config encode --key HEX INPUT OUTPUT  scramble a configuration file\n"
+    "\n"
+    "\"sfxpack COMMAND --help\" describes a command.\n"
+    "Exit status: 0 done, 1 input refused (the reason on one line), 2 usage error.\n";
+
+const char kPackHelp[] =
+    "usage: sfxpack pack STUB PACKAGE OUTPUT\n"
+    "\n"
+    "Appends PACKAGE to STUB and writes the launcher to OUTPUT, recording the package\n"
+    "length in the launcher's DOS header so that a signed launcher still yields exactly\n"
+    "the package. Prints the package's source and target versions and format type.\n"
+    "\n"
+    "Refuses a STUB that is not a PE image or does not end where its image ends (a symbol\n"
+    "table, a signature or anything appended), a PACKAGE whose header the launcher would\n"
+    "reject, and a launcher of 4 GiB or more. OUTPUT appears only when complete: it is\n"
+    "written under a temporary name beside it and then renamed. STUB and PACKAGE are\n"
+    "never changed.\n";
+
+const char kInspectHelp[] =
+    "usage: sfxpack inspect LAUNCHER\n"
+    "\n"
+    "Prints the payload offset and size, whether the launcher is signed, the recorded\n"
+    "package length, and the package header's source and target versions and format type.\n"
+    "Exit status 1 when LAUNCHER is not a PE image, is shorter than its image, or carries a\n"
+    "package header the launcher would reject; the reason names where the header breaks.\n";
+
+const char kConfigHelp[] =
+    "usage: sfxpack config decode INPUT OUTPUT\n"
+    "       sfxpack config encode --key HEX INPUT OUTPUT\n"
+    "\n"
+    "decode writes the plain bytes of a scrambled configuration file (signature 01 FF 02 FE,\n"
+    "a four-byte key, the scrambled body), byte for byte, byte-order mark included. A file\n"
+    "the launcher reads as plain text is refused, not copied.\n"
+    "\n"
+    "encode writes 01 FF 02 FE, the key HEX (eight hex digits, k0 first) and INPUT\n"
+    "scrambled; decoding the result gives INPUT back exactly. An empty or already\n"
+    "scrambled INPUT is refused.\n";
+
+bool WantsHelp(int argc, const char* const* argv)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
+            return true;
+    }
+    return false;
+}
+
+int Help(FILE* out, const char* text)
+{
+    fputs(text, out);
+    return kToolOk;
+}
+
+int UsageError(FILE* err, const char* problem, const char* help)
+{
+    fprintf(err, "sfxpack: %s\n", problem);
+    // The usage lines only, up to the blank line that ends them.
+    const char* end = strstr(help, "\n\n");
+    fwrite(help, 1, end != nullptr ? static_cast<size_t>(end - help) + 1 : strlen(help), err);
+    return kToolUsage;
+}
+
+// Positional arguments, or a usage error for an option the command does not take.
+bool Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals)
+{
+    for (int i = 0; i < argc; ++i) {
+        if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return false;
+        positionals->push_back(argv[i]);
+    }
+    return true;
+}
+
+int RunPack(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    std::vector<const char*> args;
+    if (!Positionals(argc, argv, &args) || args.size() != 3)
+        return UsageError(err, "pack takes STUB, PACKAGE and OUTPUT", kPackHelp);
+    return PackLauncher(args[0], args[1], args[2], out, err);
+}
+
+int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    std::vector<const char*> args;
+    if (!Positionals(argc, argv, &args) || args.size() != 1)
+        return UsageError(err, "inspect takes one LAUNCHER", kInspectHelp);
+    return InspectLauncher(args[0], out, err);
+}
+
+int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    const char* keyText = nullptr;
+    std::vector<const char*> args;
+    for (int i = 0; i < argc; ++i) {
+        if (strcmp(argv[i], "--key") == 0 && i + 1 < argc && keyText == nullptr)
+            keyText = argv[++i];
+        else if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return UsageError(err, "config encode takes --key HEX once and no other option", kConfigHelp);
+        else
+            args.push_back(argv[i]);
+    }
+    uint8_t key[4];
+    if (keyText == nullptr || !ParseKey(keyText, key))
+        return UsageError(err, "config encode needs --key with exactly eight hex digits", kConfigHelp);
+    if (args.size() != 2)
+        return UsageError(err, "config encode takes INPUT and OUTPUT", kConfigHelp);
+    return EncodeConfig(key, args[0], args[1], out, err);
+}
+
+int RunConfig(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    if (WantsHelp(argc, argv))
+        return Help(out, kConfigHelp);
+    if (argc >= 1 && strcmp(argv[0], "decode") == 0) {
+        std::vector<const char*> args;
+        if (!Positionals(argc - 1, argv + 1, &args) || args.size() != 2)
+            return UsageError(err, "config decode takes INPUT and OUTPUT", kConfigHelp);
+        return DecodeConfig(args[0], args[1], out, err);
+    }
+    if (argc >= 1 && strcmp(argv[0], "encode") == 0)
+        return RunEncode(argc - 1, argv + 1, out, err);
+    return UsageError(err, "config takes decode or encode", kConfigHelp);
+}
+
+}  // namespace
+
+int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    if (argc < 2)
+        return UsageError(err, "no command given", kToolHelp);
+    const char* command = argv[1];
+    int rest = argc - 2;
+    const char* const* restArgs = argv + 2;
+    if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0)
+        return Help(out, kToolHelp);
+    if (strcmp(command, "pack") == 0)
+        return WantsHelp(rest, restArgs) ? Help(out, kPackHelp) : RunPack(rest, restArgs, out, err);
+    if (strcmp(command, "inspect") == 0)
+        return WantsHelp(rest, restArgs) ? Help(out, kInspectHelp) : RunInspect(rest, restArgs, out, err);
+    if (strcmp(command, "config") == 0)
+        return RunConfig(rest, restArgs, out, err);
+    std::string problem = std::string("unknown command ") + command;
+    return UsageError(err, problem.c_str(), kToolHelp);
+}

@@ -1,0 +1,40 @@
+// Files for the tool: bounded reads, and outputs that appear under their final
+// name only when complete. The few places where Linux and Windows differ.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+
+#include <string>
+#include <vector>
+
+// Opens a regular file for binary reading and takes its size; nullptr with a
+// reason in *error otherwise.
+FILE* OpenInput(const char* path, uint64_t* size, std::string* error);
+
+// Reads a whole file of at most limit bytes.
+bool ReadWholeFile(const char* path, uint64_t limit, std::vector<uint8_t>* bytes, std::string* error);
+
+bool ReadExactly(FILE* file, void* buffer, size_t size);
+bool SeekTo(FILE* file, uint64_t offset);
+
+// True when both paths name one existing file, however they are spelled.
+bool SameFile(const char* a, const char* b);
+
+// An output written under a temporary name beside its final one and renamed
+// over it once flushed, so nobody ever finds half a file under the final name.
+struct AtomicOutput {
+    FILE* file;
+    std::string tempPath;
+    std::string finalPath;
+};
+
+bool BeginAtomicOutput(const char* path, AtomicOutput* output, std::string* error);
+bool WriteAll(FILE* file, const void* bytes, size_t size);
+// Flushes to disk, closes and renames; on failure the temporary is removed.
+bool CommitAtomicOutput(AtomicOutput* output, std::string* error);
+// Closes and removes the temporary.
+void AbandonAtomicOutput(AtomicOutput* output);
+
+bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, std::string* error);

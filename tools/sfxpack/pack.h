@@ -1,0 +1,12 @@
+// sfxpack pack: a launcher from a stub and an update package.
+#pragma once
+
+#include <stdint.h>
+#include <stdio.h>
+
+// Checks the stub and the package as the launcher will read them, then writes
+// stub and package to outputPath, with the package length recorded in the
+// copy of the stub's DOS header. Returns a ToolStatus.
+int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err);
+
+bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize);
