@@ -5,4 +5,5 @@ set(SFX_RULES_SOURCES
     ${CMAKE_SOURCE_DIR}/update_sfx/package/header_walk.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/discovery/scramble.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/package/image_layout.cpp
+    ${CMAKE_SOURCE_DIR}/update_sfx/selection/version_gate.cpp
 )

@@ -1,0 +1,21 @@
+// The version gate of the chooser. No platform calls: also built natively.
+#include "selection/version_gate.h"
+
+namespace {
+
+// The one package format whose source version is a lower bound, not an exact match.
+const uint32_t kFormatRange = 2;
+
+}  // namespace
+
+int VersionFits(uint32_t formatType, const VersionTriple& source, const VersionTriple& target,
+                const VersionTriple& installed)
+{
+    // Exact equality is tested field by field: different versions can share a key.
+    if (SameVersion(installed, source))
+        return 1;
+    if (formatType != kFormatRange)
+        return 0;
+    int32_t key = VersionKey(installed);
+    return VersionKey(source) <= key && key < VersionKey(target) ? 1 : 0;
+}
