@@ -20,7 +20,7 @@ protected:
         for (const auto& copy : copies) {
             std::string dir = root.Join(copy.first);
             MakeInstallation(dir, copy.second);
-            RegisterInstallation("VOLTANIS" + std::to_string(n++), dir);
+            registry.Add("VOLTANIS" + std::to_string(n++), dir);
         }
     }
 
@@ -54,7 +54,7 @@ protected:
         return true;
     }
 
-    RegistryGuard registry;
+    InstallationsKey registry;
     TempDir root;
     std::string temp = root.Join("Temp");
 };

@@ -63,7 +63,7 @@ protected:
                             PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes());
     }
 
-    RegistryGuard registry;
+    InstallationsKey registry;
     LikeWindows likeWindows;
     TempDir root;
     std::string temp = root.Join("Temp");
@@ -83,7 +83,7 @@ TEST_F(DllSearch, PlantedLibraryIsPickedUpByAnOrdinaryProgram)
 TEST_F(DllSearch, LauncherHandingOverToTheUpdaterLoadsNoPlantedLibrary)
 {
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     LauncherRun run(Launcher(), temp);
     EXPECT_EQ(run.Wait(), 0u);
     EXPECT_EQ(UpdaterLog(app).size(), 2u);
@@ -92,8 +92,8 @@ TEST_F(DllSearch, LauncherHandingOverToTheUpdaterLoadsNoPlantedLibrary)
 
 TEST_F(DllSearch, LauncherShowingTheChooserLoadsNoPlantedLibrary)
 {
-    RegisterInstallation("VOLTANIS_A", MakeInstallation(root.Join("A"), "10.01.188"));
-    RegisterInstallation("VOLTANIS_B", MakeInstallation(root.Join("B"), "10.01.189"));
+    registry.Add("VOLTANIS_A", MakeInstallation(root.Join("A"), "10.01.188"));
+    registry.Add("VOLTANIS_B", MakeInstallation(root.Join("B"), "10.01.189"));
     LauncherRun run(Launcher(), temp);
     HWND chooser = run.WaitForChooser();
     ASSERT_NE(chooser, nullptr);

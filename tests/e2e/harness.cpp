@@ -5,12 +5,6 @@
 
 #include <algorithm>
 
-namespace {
-
-const char kProductKey[] = "SOFTWARE\\Korvella";
-
-}  // namespace
-
 std::wstring Wide(const std::string& ansi)
 {
     int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
@@ -32,36 +26,10 @@ std::string MakeLauncher(const std::string& dir, const std::string& name, const 
     return path;
 }
 
-RegistryGuard::RegistryGuard()
+std::string MakeInstallation(const std::string& dir, const std::string& version)
 {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
-}
-
-RegistryGuard::~RegistryGuard()
-{
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
-}
-
-void RegisterInstallation(const std::string& subkey, const std::string& path)
-{
-    HKEY key;
-    std::string name = std::string(kProductKey) + "\\" + subkey;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, name.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    RegSetValueExA(key, "PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                   static_cast<DWORD>(path.size() + 1));
-    RegCloseKey(key);
-}
-
-std::string MakeInstallation(const std::string& dir, const std::string& version, const std::string& mode)
-{
-    MakeDir(dir);
-    MakeDir(dir + "\\config");
-    std::string xml = "<?xml version=\"1.0\"?>\r\n<items>\r\n";
-    if (!mode.empty())
-        xml += "  <MODE>" + mode + "</MODE>\r\n";
-    xml += "  <VERSION>" + version + "</VERSION>\r\n</items>\r\n";
-    WriteBytes(dir + "\\config\\global.xml", xml);
+    InstallFolder folder(dir);
+    folder.Config(ConfigXml("LOCAL", version));
     CopyFileA(kFakeUpdaterPath, (dir + "\\update.exe").c_str(), FALSE);
     return dir;
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "installations.h"
 #include "test_files.h"
 #include "window_driver.h"
 
@@ -22,18 +23,9 @@ std::string StubBytes();
 // A launcher: the stub with payload appended, written as dir\name.
 std::string MakeLauncher(const std::string& dir, const std::string& name, const std::string& payload);
 
-// Registry entries under HKLM\SOFTWARE\Korvella; the whole key is removed when
-// the guard is made and when it ends, so every test starts from none.
-class RegistryGuard {
-public:
-    RegistryGuard();
-    ~RegistryGuard();
-};
-void RegisterInstallation(const std::string& subkey, const std::string& path);
-
-// An installation folder: config\global.xml with the version (and MODE when
-// given) and the recording fake updater as update.exe.
-std::string MakeInstallation(const std::string& dir, const std::string& version, const std::string& mode = "");
+// A local installation folder: config\global.xml with the version and the
+// recording fake updater as update.exe.
+std::string MakeInstallation(const std::string& dir, const std::string& version);
 
 // What the fake updater recorded: its command line and working directory,
 // waited for up to timeoutMs. Empty when it never ran.

@@ -18,15 +18,6 @@ std::string SamplePackage()
     return PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes() + body;
 }
 
-std::string Ansi(const std::wstring& wide)
-{
-    int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string out(size, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &out[0], size, nullptr, nullptr);
-    out.resize(size > 0 ? size - 1 : 0);
-    return out;
-}
-
 std::wstring FromUtf8(const std::string& text)
 {
     int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
@@ -46,7 +37,7 @@ class LaunchSequence : public ::testing::Test {
 protected:
     void SetUp() override { MakeDir(temp); }
 
-    RegistryGuard registry;
+    InstallationsKey registry;
     TempDir root;
     std::string temp = root.Join("Temp");
 };
@@ -55,7 +46,7 @@ TEST_F(LaunchSequence, SingleInstallationGetsItsUpdaterWithoutAQuestion)
 {
     // The version has nothing to do with the package: one copy is always offered.
     std::string app = MakeInstallation(root.Join("App"), "7.00.001");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     std::string package = SamplePackage();
     LauncherRun run(MakeLauncher(root.Path(), "update_10_01_190.exe", package), temp);
 
@@ -73,24 +64,24 @@ TEST_F(LaunchSequence, SingleInstallationGetsItsUpdaterWithoutAQuestion)
 TEST_F(LaunchSequence, CyrillicFoldersPassThroughInTheAnsiCodePage)
 {
     ASSERT_EQ(GetACP(), 1251u) << "the test session runs with a Ukrainian code page";
-    std::string cyrillicTemp = root.Join(Ansi(L"Тимчасові файли"));
+    std::string cyrillicTemp = root.Join(Ansi("Тимчасові файли"));
     MakeDir(cyrillicTemp);
-    std::string app = MakeInstallation(root.Join(Ansi(L"Програма Каса")), "10.01.188");
-    RegisterInstallation("VOLTANIS1", app);
+    std::string app = MakeInstallation(root.Join(Ansi("Програма Каса")), "10.01.188");
+    registry.Add("VOLTANIS1", app);
     std::string package = SamplePackage();
-    LauncherRun run(MakeLauncher(root.Path(), Ansi(L"оновлення.exe"), package), cyrillicTemp);
+    LauncherRun run(MakeLauncher(root.Path(), Ansi("оновлення.exe"), package), cyrillicTemp);
 
     EXPECT_EQ(run.Wait(), 0u);
     std::vector<std::string> log = UpdaterLog(app);
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(FromUtf8(log[0]), ExpectedCommandLine(app, cyrillicTemp + "\\UPD00000000"));
-    EXPECT_TRUE(ReadBytes(cyrillicTemp + "\\UPD00000000\\" + Ansi(L"оновлення.upd")) == package);
+    EXPECT_TRUE(ReadBytes(cyrillicTemp + "\\UPD00000000\\" + Ansi("оновлення.upd")) == package);
 }
 
 TEST_F(LaunchSequence, EmptyPayloadGivesAnEmptyPackageFile)
 {
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     LauncherRun run(MakeLauncher(root.Path(), "update.exe", ""), temp);
 
     EXPECT_EQ(run.Wait(), 0u);
@@ -105,7 +96,7 @@ TEST_F(LaunchSequence, WorkDirectoryTakesTheFirstFreeName)
     MakeDir(temp + "\\UPD00000001");
     MakeDir(temp + "\\UPD00000002");
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     LauncherRun run(MakeLauncher(root.Path(), "update.exe", SamplePackage()), temp);
 
     EXPECT_EQ(run.Wait(), 0u);
@@ -119,7 +110,7 @@ TEST_F(LaunchSequence, WorkDirectoryTakesTheFirstFreeName)
 TEST_F(LaunchSequence, PackageFileIsNamedAfterTheLauncherWithoutItsLastExtension)
 {
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     struct Case {
         const char* launcher;
         const char* package;
@@ -137,7 +128,7 @@ TEST_F(LaunchSequence, PackageFileIsNamedAfterTheLauncherWithoutItsLastExtension
 TEST_F(LaunchSequence, InstallationPathEndingInABackslashIsPassedUnchanged)
 {
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
-    RegisterInstallation("VOLTANIS", app + "\\");
+    registry.Add("VOLTANIS", app + "\\");
     LauncherRun run(MakeLauncher(root.Path(), "update.exe", SamplePackage()), temp);
 
     EXPECT_EQ(run.Wait(), 0u);
@@ -175,8 +166,8 @@ TEST_F(LaunchSequence, UpdateInProgressRefusesTheLauncher)
 
 TEST_F(LaunchSequence, SecondLauncherIsRefusedWhileTheFirstWaitsForTheUser)
 {
-    RegisterInstallation("VOLTANIS_A", MakeInstallation(root.Join("A"), "10.01.188"));
-    RegisterInstallation("VOLTANIS_B", MakeInstallation(root.Join("B"), "10.01.189"));
+    registry.Add("VOLTANIS_A", MakeInstallation(root.Join("A"), "10.01.188"));
+    registry.Add("VOLTANIS_B", MakeInstallation(root.Join("B"), "10.01.189"));
     std::string launcher = MakeLauncher(root.Path(), "update.exe", SamplePackage());
     LauncherRun first(launcher, temp);
     HWND chooser = first.WaitForChooser();
@@ -236,7 +227,7 @@ TEST_F(LaunchSequence, PackageFileThatCannotBeWrittenIsReported)
     // With 247 characters the work directory takes 258 and the package path is
     // cut right after its backslash: no file can be created under that name.
     std::string deep = DeepDirectory(root.Path(), 247);
-    RegisterInstallation("VOLTANIS", MakeInstallation(root.Join("App"), "10.01.188"));
+    registry.Add("VOLTANIS", MakeInstallation(root.Join("App"), "10.01.188"));
     LauncherRun run(MakeLauncher(root.Path(), "update.exe", SamplePackage()), deep);
     SeenBox box = run.NextBox();
     EXPECT_EQ(box.caption, kWarning);
@@ -250,7 +241,7 @@ TEST_F(LaunchSequence, UpdaterThatIsNotAProgramIsReportedWithTheSystemsReason)
 {
     std::string app = MakeInstallation(root.Join("App"), "10.01.188");
     WriteBytes(app + "\\update.exe", "this is not a program");
-    RegisterInstallation("VOLTANIS", app);
+    registry.Add("VOLTANIS", app);
     LauncherRun run(MakeLauncher(root.Path(), "update.exe", SamplePackage()), temp);
     SeenBox box = run.NextBox();
     EXPECT_EQ(box.caption, kWarning);
