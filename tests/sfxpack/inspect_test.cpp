@@ -63,17 +63,12 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
 // before the certificate table, which the recorded length steps over.
 class SignedLauncher : public testing::Test {
 protected:
-    static void SetUpTestSuite()
+    // Signs through the same helper the end-to-end signed launchers are made with.
+    static bool Sign(const std::string& dir, const std::string& input, const std::string& output)
     {
-        std::string dir = std::string(SFXPACK_WORK_DIR) + "/certificate/";
-        std::filesystem::create_directories(dir);
-        key_ = dir + "key.pem";
-        certificate_ = dir + "certificate.pem";
-        if (!Exists(certificate_)) {
-            ASSERT_TRUE(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj /CN=sfxpack-test -keyout '"
-                                  + key_ + "' -out '" + certificate_ + "'",
-                              dir + "openssl.log"));
-        }
+        return Shell("sh '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/sign_launcher.sh' '"
+                         + SFXPACK_WORK_DIR + "/certificate' '" + dir + input + "' '" + dir + output + "'",
+                     dir + "sign.log");
     }
 
     // Packs a package of the given length, signs the launcher, and returns the
@@ -83,9 +78,7 @@ protected:
         std::string package = ExamplePackage();
         package += std::string(packageLength - package.size(), '\xA5');
         package_ = PackInto(dir, "unsigned.exe", package);
-        EXPECT_TRUE(Shell("osslsigncode sign -certs '" + certificate_ + "' -key '" + key_ + "' -in '" + dir
-                              + "unsigned.exe' -out '" + dir + "signed.exe'",
-                          dir + "sign.log"));
+        EXPECT_TRUE(Sign(dir, "unsigned.exe", "signed.exe"));
         launcher_ = ReadFile(dir + "signed.exe");
         const uint8_t* bytes = reinterpret_cast<const uint8_t*>(launcher_.data());
         uint32_t certificate = 0, size = 0;
@@ -110,14 +103,9 @@ protected:
         EXPECT_EQ(launcher_.substr(offset, length), package_);
     }
 
-    static std::string key_;
-    static std::string certificate_;
     std::string package_;
     std::string launcher_;
 };
-
-std::string SignedLauncher::key_;
-std::string SignedLauncher::certificate_;
 
 TEST_F(SignedLauncher, PackageThatNeedsNoPadding)
 {
@@ -137,9 +125,7 @@ TEST_F(SignedLauncher, StubSignedBeforePackingIsRefused)
 {
     std::string dir = TestFolder();
     WriteFile(dir + "stub.exe", TinyStub());
-    ASSERT_TRUE(Shell("osslsigncode sign -certs '" + certificate_ + "' -key '" + key_ + "' -in '" + dir
-                          + "stub.exe' -out '" + dir + "signed_stub.exe'",
-                      dir + "sign.log"));
+    ASSERT_TRUE(Sign(dir, "stub.exe", "signed_stub.exe"));
     WriteFile(dir + "p.upd", ExamplePackage());
     ToolRun run = Sfxpack({"pack", dir + "signed_stub.exe", dir + "p.upd", dir + "out.exe"});
     EXPECT_EQ(run.status, 1);

@@ -1,0 +1,106 @@
+// Launchers a publisher packed and then signed, run as a user runs them: the
+// package file holds the package, not the signing tool's padding and certificate.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+// Made before the tests by make_signed_launchers.sh: NAME_unsigned.exe as
+// packed, NAME.exe as signed, NAME.upd the package it carries.
+extern const char kSignedLaunchersDir[];
+
+namespace {
+
+std::string Made(const std::string& file)
+{
+    return std::string(kSignedLaunchersDir) + "/" + file;
+}
+
+std::wstring FromUtf8(const std::string& text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
+    out.resize(size > 0 ? size - 1 : 0);
+    return out;
+}
+
+class SignedLauncher : public ::testing::Test {
+protected:
+    void SetUp() override { MakeDir(temp); }
+
+    // Checks through file sizes and the image's own security directory that
+    // signing put padding zero bytes between the packed launcher and its
+    // certificate table, and returns that table's bytes.
+    std::string SignedWithPadding(const std::string& name, size_t padding)
+    {
+        std::string launcher = ReadBytes(Made(name + ".exe"));
+        std::string packed = ReadBytes(Made(name + "_unsigned.exe"));
+        package = ReadBytes(Made(name + ".upd"));
+        EXPECT_FALSE(launcher.empty() || package.empty()) << name << " was not made; see wine.e2e.signed_launchers";
+        EXPECT_EQ(packed.size(), StubBytes().size() + package.size());
+        // Nothing more to read from a launcher that was not made or not signed.
+        if (packed.empty() || launcher.size() <= packed.size())
+            return "";
+        const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(launcher.data());
+        const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(launcher.data() + dos->e_lfanew);
+        const IMAGE_DATA_DIRECTORY& security = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+        EXPECT_EQ(security.VirtualAddress, packed.size() + padding);
+        EXPECT_EQ(launcher.size(), packed.size() + padding + security.Size);
+        EXPECT_EQ(launcher.substr(packed.size(), padding), std::string(padding, '\0'));
+        return launcher.substr(packed.size() + padding);
+    }
+
+    // Runs the signed launcher with one installation registered and returns the
+    // package file it wrote, once the updater has been started on it.
+    std::string PackageFileOf(const std::string& name)
+    {
+        std::string launcher = root.Join("update_10_01_190.exe");
+        EXPECT_TRUE(CopyFileA(Made(name + ".exe").c_str(), launcher.c_str(), FALSE));
+        std::string app = MakeInstallation(root.Join("App"), "10.01.188");
+        registry.Add("VOLTANIS", app);
+        LauncherRun run(launcher, temp);
+
+        EXPECT_EQ(run.Wait(), 0u);
+        std::vector<std::string> log = UpdaterLog(app);
+        EXPECT_FALSE(log.empty()) << "the updater was not started";
+        std::string workDir = temp + "\\UPD00000000";
+        if (!log.empty())
+            EXPECT_EQ(FromUtf8(log[0]), Wide("\"" + app + "\\update.exe\" /UL \"" + app + "\" \"" + workDir + "\""));
+        return ReadBytes(workDir + "\\update_10_01_190.upd");
+    }
+
+    InstallationsKey registry;
+    TempDir root;
+    std::string temp = root.Join("Temp");
+    std::string package;
+};
+
+TEST_F(SignedLauncher, PackageThatNeedsNoPaddingIsWrittenExactly)
+{
+    SignedWithPadding("aligned", 0);
+    std::string written = PackageFileOf("aligned");
+    EXPECT_EQ(written.size(), package.size());
+    EXPECT_TRUE(written == package);
+}
+
+TEST_F(SignedLauncher, PackageThatNeedsSevenBytesOfPaddingIsWrittenExactly)
+{
+    SignedWithPadding("padded", 7);
+    std::string written = PackageFileOf("padded");
+    EXPECT_EQ(written.size(), package.size());
+    EXPECT_TRUE(written == package);
+}
+
+// Without a recorded length the launcher keeps the unsigned rule, everything
+// after its image, so padding and certificate table follow the package in the
+// package file. Kept on purpose for launchers not made by sfxpack; a change
+// to it must show here.
+TEST_F(SignedLauncher, WithoutARecordedLengthPaddingAndCertificateFollowThePackage)
+{
+    std::string certificate = SignedWithPadding("unrecorded", 7);
+    std::string written = PackageFileOf("unrecorded");
+    EXPECT_EQ(written.size(), package.size() + 7 + certificate.size());
+    EXPECT_TRUE(written == package + std::string(7, '\0') + certificate);
+}
+
+}  // namespace
