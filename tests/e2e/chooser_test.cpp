@@ -87,7 +87,7 @@ TEST_F(Chooser, RangeFormatAcceptsFromSourceUpToButNotIncludingTarget)
     std::string workDir = temp + "\\UPD00000000";
     std::vector<std::string> log = UpdaterLog(root.Join("v189"));
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log[0], "\"" + root.Join("v189") + "\\update.exe\" /UL \"" + root.Join("v189") + "\" \"" + workDir + "\"");
+    EXPECT_EQ(FromUtf8(log[0]), ExpectedCommandLine(root.Join("v189"), workDir));
     EXPECT_TRUE(UpdaterLog(root.Join("v188"), 300).empty());
 }
 

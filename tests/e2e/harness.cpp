@@ -14,6 +14,21 @@ std::wstring Wide(const std::string& ansi)
     return out;
 }
 
+std::wstring FromUtf8(const std::string& text)
+{
+    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring out(size, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
+    out.resize(size > 0 ? size - 1 : 0);
+    return out;
+}
+
+std::wstring ExpectedCommandLine(const std::string& installation, const std::string& workDir)
+{
+    std::string updater = installation + (installation.back() == '\\' ? "" : "\\") + "update.exe";
+    return Wide("\"" + updater + "\" /UL \"" + installation + "\" \"" + workDir + "\"");
+}
+
 std::string StubBytes()
 {
     return ReadBytes(kStubPath);

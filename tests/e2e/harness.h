@@ -60,3 +60,8 @@ void SelectItem(HWND chooser, int index);
 void PressButton(HWND dialog, int id);
 
 std::wstring Wide(const std::string& ansi);
+std::wstring FromUtf8(const std::string& text);
+
+// The updater's command line for an installation and a work directory, as the
+// launcher must form it.
+std::wstring ExpectedCommandLine(const std::string& installation, const std::string& workDir);

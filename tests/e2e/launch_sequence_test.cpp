@@ -18,21 +18,6 @@ std::string SamplePackage()
     return PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes() + body;
 }
 
-std::wstring FromUtf8(const std::string& text)
-{
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
-    out.resize(size > 0 ? size - 1 : 0);
-    return out;
-}
-
-std::wstring ExpectedCommandLine(const std::string& installation, const std::string& workDir)
-{
-    std::string updater = installation + (installation.back() == '\\' ? "" : "\\") + "update.exe";
-    return Wide("\"" + updater + "\" /UL \"" + installation + "\" \"" + workDir + "\"");
-}
-
 class LaunchSequence : public ::testing::Test {
 protected:
     void SetUp() override { MakeDir(temp); }

@@ -15,15 +15,6 @@ std::string Made(const std::string& file)
     return std::string(kSignedLaunchersDir) + "/" + file;
 }
 
-std::wstring FromUtf8(const std::string& text)
-{
-    int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring out(size, L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, &out[0], size);
-    out.resize(size > 0 ? size - 1 : 0);
-    return out;
-}
-
 class SignedLauncher : public ::testing::Test {
 protected:
     void SetUp() override { MakeDir(temp); }
@@ -65,7 +56,7 @@ protected:
         EXPECT_FALSE(log.empty()) << "the updater was not started";
         std::string workDir = temp + "\\UPD00000000";
         if (!log.empty())
-            EXPECT_EQ(FromUtf8(log[0]), Wide("\"" + app + "\\update.exe\" /UL \"" + app + "\" \"" + workDir + "\""));
+            EXPECT_EQ(FromUtf8(log[0]), ExpectedCommandLine(app, workDir));
         return ReadBytes(workDir + "\\update_10_01_190.upd");
     }
 
