@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "config.h"
-#include "inspect.h"
+#include "examine.h"
 #include "pack.h"
 #include "status.h"
 

@@ -1,5 +1,5 @@
 // Inspection: the image rules and the header walk, applied as the launcher applies them.
-#include "inspect.h"
+#include "examine.h"
 
 #include <stdint.h>
 

@@ -1,4 +1,4 @@
-#include "inspect.h"
+#include "examine.h"
 
 #include "package/image_layout.h"
 #include "sfxpack_harness.h"
