@@ -42,7 +42,14 @@ protected:
         EXPECT_GE(index, 0) << dir;
         SelectItem(chooser, index);
         PressButton(chooser, IDOK);
-        HWND box = WaitForDialog(run.Pid(), 1500, L"Увага!", chooser);
+        // An accepted pick ends the launcher; a refused one brings the warning.
+        HWND box = nullptr;
+        for (int i = 0; i < 300 && box == nullptr; ++i) {
+            box = WaitForDialog(run.Pid(), 50, L"Увага!", chooser);
+            if (box == nullptr && run.Wait(0) != STILL_ACTIVE)
+                return false;
+        }
+        EXPECT_NE(box, nullptr) << "neither a warning nor the end of the launcher";
         if (box == nullptr)
             return false;
         for (int i = 0; i < 50 && MessageBoxText(box).empty(); ++i)
