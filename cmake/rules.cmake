@@ -5,5 +5,7 @@ set(SFX_RULES_SOURCES
     ${CMAKE_SOURCE_DIR}/update_sfx/package/header_walk.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/discovery/scramble.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/package/image_layout.cpp
+    ${CMAKE_SOURCE_DIR}/update_sfx/package/checksum.cpp
+    ${CMAKE_SOURCE_DIR}/update_sfx/package/payload_views.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/selection/version_gate.cpp
 )

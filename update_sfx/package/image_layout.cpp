@@ -9,7 +9,8 @@ const uint32_t kSizeOfHeadersField = 60;  // the same in PE32 and PE32+ optional
 const uint32_t kSectionHeaderSize = 40;
 const uint32_t kSizeOfRawDataField = 16;
 const uint32_t kSecurityDirectory = 4;
-const uint8_t kRecordTag[4] = {'P', 'K', 'L', 'N'};
+const uint8_t kLengthTag[4] = {'P', 'K', 'L', 'N'};
+const uint8_t kChecksumTag[4] = {'P', 'K', 'C', 'C'};
 
 uint32_t Read16(const uint8_t* p)
 {
@@ -43,6 +44,27 @@ bool LocateHeaders(const uint8_t* headers, uint32_t size, uint64_t* optional, ui
     if (*optionalSize < kSizeOfHeadersField + 4 || !Inside(*optional, *optionalSize, size))
         return false;
     return Inside(*optional + *optionalSize, static_cast<uint64_t>(*sections) * kSectionHeaderSize, size);
+}
+
+// A record is a four-byte tag and a 32-bit value at a fixed offset.
+int ReadRecord(const uint8_t* headers, uint32_t size, uint32_t at, const uint8_t* tag, uint32_t* value)
+{
+    if (!Inside(at, 8, size))
+        return 0;
+    for (int i = 0; i < 4; ++i) {
+        if (headers[at + i] != tag[i])
+            return 0;
+    }
+    *value = Read32(headers + at + 4);
+    return 1;
+}
+
+void WriteRecord(uint8_t* headers, uint32_t at, const uint8_t* tag, uint32_t value)
+{
+    for (int i = 0; i < 4; ++i) {
+        headers[at + i] = tag[i];
+        headers[at + 4 + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
 }
 
 }  // namespace
@@ -84,28 +106,6 @@ int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, ui
     return *offset != 0 && *length != 0 ? 1 : 0;
 }
 
-int RecordedPackageLength(const uint8_t* headers, uint32_t size, uint32_t* length)
-{
-    if (!Inside(kPackageLengthRecord, kPackageLengthRecordSize, size))
-        return 0;
-    const uint8_t* record = headers + kPackageLengthRecord;
-    for (int i = 0; i < 4; ++i) {
-        if (record[i] != kRecordTag[i])
-            return 0;
-    }
-    *length = Read32(record + 4);
-    return 1;
-}
-
-void RecordPackageLength(uint8_t* headers, uint32_t length)
-{
-    uint8_t* record = headers + kPackageLengthRecord;
-    for (int i = 0; i < 4; ++i) {
-        record[i] = kRecordTag[i];
-        record[4 + i] = static_cast<uint8_t>(length >> (8 * i));
-    }
-}
-
 int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, uint32_t* length)
 {
     if (fileSize < offset)
@@ -118,5 +118,50 @@ int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32
         && RecordedPackageLength(headers, size, &recorded) && certificate >= offset && certificate <= fileSize
         && recorded <= certificate - offset)
         *length = recorded;
+    return 1;
+}
+
+int RecordedPackageLength(const uint8_t* headers, uint32_t size, uint32_t* length)
+{
+    return ReadRecord(headers, size, kPackageLengthRecord, kLengthTag, length);
+}
+
+void RecordPackageLength(uint8_t* headers, uint32_t length)
+{
+    WriteRecord(headers, kPackageLengthRecord, kLengthTag, length);
+}
+
+int RecordedPackageChecksum(const uint8_t* headers, uint32_t size, uint32_t* checksum)
+{
+    return ReadRecord(headers, size, kPackageChecksumRecord, kChecksumTag, checksum);
+}
+
+void RecordPackageChecksum(uint8_t* headers, uint32_t checksum)
+{
+    WriteRecord(headers, kPackageChecksumRecord, kChecksumTag, checksum);
+}
+
+int PlanPayload(const uint8_t* headers, uint32_t size, uint32_t fileSize, PayloadPlan* plan)
+{
+    plan->checked = 0;
+    plan->missing = 0;
+    if (!PayloadOffset(headers, size, &plan->offset)
+        || !PayloadLength(headers, size, plan->offset, fileSize, &plan->length))
+        return 0;
+    uint32_t recorded;
+    if (!RecordedPackageLength(headers, size, &recorded) || !RecordedPackageChecksum(headers, size, &plan->checksum))
+        return 1;
+    // A signed launcher's package ends before its certificate table; an
+    // unsigned one's before the end of the file. Less than recorded is a cut file.
+    uint32_t end = fileSize, certificate, certificateSize;
+    if (CertificateTable(headers, size, &certificate, &certificateSize) && certificate >= plan->offset
+        && certificate <= fileSize)
+        end = certificate;
+    plan->checked = 1;
+    if (recorded > end - plan->offset) {
+        plan->missing = recorded - (end - plan->offset);
+        return 0;
+    }
+    plan->length = recorded;
     return 1;
 }

@@ -26,3 +26,26 @@ void RecordPackageLength(uint8_t* headers, uint32_t length);
 // was recorded and fits before the certificate table, exactly that length.
 // 0 when the file ends before offset.
 int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, uint32_t* length);
+
+// The integrity record follows the length record in the same reserved words:
+// a tag, then the CRC-32C of the package. A launcher that knows only the
+// length record reads its length as before.
+const uint32_t kPackageChecksumRecord = 0x30;
+const uint32_t kPackageChecksumRecordSize = 8;
+int RecordedPackageChecksum(const uint8_t* headers, uint32_t size, uint32_t* checksum);
+void RecordPackageChecksum(uint8_t* headers, uint32_t checksum);
+
+// What the launcher copies out of a file of fileSize bytes. With both records
+// the package is exactly the recorded length, held to the recorded checksum;
+// without them it is what PayloadLength gives.
+struct PayloadPlan {
+    uint32_t offset;
+    uint32_t length;
+    int checked;
+    uint32_t checksum;
+    uint32_t missing;  // bytes a checked package lacks when the file was cut short
+};
+
+// 0 when the headers are malformed, the file ends inside the image, or a
+// checked package does not fit in the file (then missing says by how much).
+int PlanPayload(const uint8_t* headers, uint32_t size, uint32_t fileSize, PayloadPlan* plan);
