@@ -233,4 +233,54 @@ TEST(PayloadLength, NeverReachesPastTheEndOfTheFile)
     EXPECT_EQ(LengthOf(empty), 0u);
 }
 
+// The integrity record makes the recorded length the package, in a signed
+// file or not; a file that ends before it is refused and says by how much.
+TEST(PlanPayload, ChecksumRecordHoldsThePackageToItsRecordedLength)
+{
+    Launcher signedOne = SignedLauncher(0x1001, true);
+    RecordPackageChecksum(reinterpret_cast<uint8_t*>(&signedOne.headers[0]), 0xCAFEF00Du);
+    PayloadPlan plan;
+    ASSERT_EQ(PlanPayload(Bytes(signedOne.headers), Size(signedOne.headers), signedOne.fileSize, &plan), 1);
+    EXPECT_EQ(plan.offset, signedOne.offset);
+    EXPECT_EQ(plan.length, 0x1001u);
+    EXPECT_EQ(plan.checked, 1);
+    EXPECT_EQ(plan.checksum, 0xCAFEF00Du);
+
+    // Cut inside the package: the certificate table the header names is gone.
+    ASSERT_EQ(PlanPayload(Bytes(signedOne.headers), Size(signedOne.headers), signedOne.offset + 0x1000, &plan), 0);
+    EXPECT_EQ(plan.missing, 1u);
+
+    // Unsigned, with bytes after the package: they are not the package.
+    Launcher unsignedOne = {PeBuilder().Headers(), 0x800, 0x800 + 0x20};
+    RecordPackageLength(reinterpret_cast<uint8_t*>(&unsignedOne.headers[0]), 0x10);
+    RecordPackageChecksum(reinterpret_cast<uint8_t*>(&unsignedOne.headers[0]), 1);
+    ASSERT_EQ(PlanPayload(Bytes(unsignedOne.headers), Size(unsignedOne.headers), unsignedOne.fileSize, &plan), 1);
+    EXPECT_EQ(plan.length, 0x10u);
+    ASSERT_EQ(PlanPayload(Bytes(unsignedOne.headers), Size(unsignedOne.headers), 0x800 + 0xC, &plan), 0);
+    EXPECT_EQ(plan.missing, 4u);
+}
+
+TEST(PlanPayload, WithoutBothRecordsKeepsTheLengthRule)
+{
+    Launcher lengthOnly = SignedLauncher(0x1001, true);
+    PayloadPlan plan;
+    ASSERT_EQ(PlanPayload(Bytes(lengthOnly.headers), Size(lengthOnly.headers), lengthOnly.fileSize, &plan), 1);
+    EXPECT_EQ(plan.checked, 0);
+    EXPECT_EQ(plan.length, 0x1001u);
+
+    Launcher checksumOnly = {PeBuilder().Headers(), 0x800, 0x900};
+    RecordPackageChecksum(reinterpret_cast<uint8_t*>(&checksumOnly.headers[0]), 1);
+    ASSERT_EQ(PlanPayload(Bytes(checksumOnly.headers), Size(checksumOnly.headers), checksumOnly.fileSize, &plan), 1);
+    EXPECT_EQ(plan.checked, 0);
+    EXPECT_EQ(plan.length, 0x100u);
+    EXPECT_EQ(PlanPayload(Bytes(checksumOnly.headers), Size(checksumOnly.headers), 0x7FF, &plan), 0);
+
+    // The records sit side by side and leave the new-header offset alone.
+    std::string headers = PeBuilder().Headers();
+    RecordPackageLength(reinterpret_cast<uint8_t*>(&headers[0]), 0x04030201u);
+    RecordPackageChecksum(reinterpret_cast<uint8_t*>(&headers[0]), 0x08070605u);
+    EXPECT_EQ(headers.substr(0x28, 16), std::string("PKLN\x01\x02\x03\x04PKCC\x05\x06\x07\x08", 16));
+    EXPECT_EQ(headers.substr(0x38), PeBuilder().Headers().substr(0x38));
+}
+
 }  // namespace
