@@ -1,0 +1,186 @@
+// Extraction at the edges, with the real launcher: launchers damaged or cut
+// short on the way to the user, a disk that fills up, and a package near the
+// 4 GiB the design allows.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "harness.h"
+#include "package/checksum.h"
+#include "package/image_layout.h"
+#include "package_builder.h"
+
+namespace {
+
+const wchar_t kExtractFailed[] = L"Помилка розпакування оновлення!";
+// Mounted by small_disk.sh for the test session: 8 MiB of tmpfs.
+const char kSmallDisk[] = "T:\\";
+
+uint32_t Size(const std::string& bytes)
+{
+    return static_cast<uint32_t>(bytes.size());
+}
+
+// A header, then a body that is different at every offset.
+std::string Package(size_t size)
+{
+    std::string bytes = PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes();
+    for (uint32_t i = static_cast<uint32_t>(bytes.size()); i < size; ++i)
+        bytes += static_cast<char>((i * 2654435761u) >> 24);
+    return bytes;
+}
+
+uint32_t Checksum(const std::string& bytes)
+{
+    Crc32c crc;
+    Crc32cInit(&crc);
+    return Crc32cUpdate(&crc, 0, reinterpret_cast<const uint8_t*>(bytes.data()), Size(bytes));
+}
+
+// The stub with both records, as the packing tool writes them.
+std::string RecordedStub(uint32_t length, uint32_t checksum)
+{
+    std::string stub = StubBytes();
+    RecordPackageLength(reinterpret_cast<uint8_t*>(&stub[0]), length);
+    RecordPackageChecksum(reinterpret_cast<uint8_t*>(&stub[0]), checksum);
+    return stub;
+}
+
+class Extraction : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        MakeDir(temp);
+        app = MakeInstallation(root.Join("App"), "10.01.188");
+        registry.Add("VOLTANIS", app);
+    }
+
+    // Runs the launcher and expects the extraction failure, the exit, and no updater.
+    void ExpectRefused(const std::string& launcher, const std::string& tempDir)
+    {
+        LauncherRun run(launcher, tempDir);
+        SeenBox box = run.NextBox();
+        EXPECT_EQ(box.caption, L"Увага");
+        EXPECT_EQ(box.text, kExtractFailed);
+        EXPECT_EQ(run.Wait(), 0u);
+        EXPECT_TRUE(UpdaterLog(app, 500).empty()) << "the updater must not see a damaged package";
+    }
+
+    InstallationsKey registry;
+    TempDir root;
+    std::string temp = root.Join("Temp");
+    std::string app;
+};
+
+// Six MiB span two views, the first starting inside a granule: the check runs across both.
+TEST_F(Extraction, DamagedOrCutLaunchersNeverReachTheUpdater)
+{
+    std::string package = Package(6 << 20);
+    std::string launcher = RecordedStub(Size(package), Checksum(package)) + package;
+
+    WriteBytes(root.Join("intact.exe"), launcher);
+    {
+        LauncherRun run(root.Join("intact.exe"), temp);
+        EXPECT_EQ(run.Wait(), 0u);
+        ASSERT_EQ(UpdaterLog(app).size(), 2u);
+        EXPECT_TRUE(ReadBytes(temp + "\\UPD00000000\\intact.upd") == package);
+        DeleteFileA((app + "\\updater_log.txt").c_str());
+    }
+
+    std::string flipped = launcher;
+    flipped[StubBytes().size() + (5 << 20)] ^= 0x01;
+    WriteBytes(root.Join("flipped.exe"), flipped);
+    ExpectRefused(root.Join("flipped.exe"), temp);
+
+    WriteBytes(root.Join("cut.exe"), launcher.substr(0, launcher.size() - 100));
+    ExpectRefused(root.Join("cut.exe"), temp);
+    EXPECT_EQ(WorkEntries(temp), (std::vector<std::string>{"UPD00000000", "UPD00000001", "UPD00000002"}));
+}
+
+TEST_F(Extraction, FullDiskIsReportedAndTheWorkDirectoryStays)
+{
+    ASSERT_TRUE(Exists(kSmallDisk)) << "the test session mounts a small disk as T:";
+    RemoveTree(std::string(kSmallDisk) + "UPD00000000");
+    std::string package = Package(12 << 20);
+    ExpectRefused(MakeLauncher(root.Path(), "update.exe", package), kSmallDisk);
+
+    std::string workDir = std::string(kSmallDisk) + "UPD00000000";
+    EXPECT_EQ(WorkEntries(kSmallDisk), std::vector<std::string>{"UPD00000000"});
+    WIN32_FILE_ATTRIBUTE_DATA partial;
+    ASSERT_TRUE(GetFileAttributesExA((workDir + "\\update.upd").c_str(), GetFileExInfoStandard, &partial));
+    EXPECT_LT(partial.nFileSizeLow, package.size()) << "a partial package file stays";
+    RemoveTree(workDir);
+}
+
+// Bytes [offset, offset + size) of a file that may be larger than the address space.
+std::string ReadAt(const std::string& path, uint64_t offset, uint32_t size)
+{
+    std::string bytes(size, '\0');
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    DWORD read = 0;
+    if (file == INVALID_HANDLE_VALUE || !SetFilePointerEx(file, at, nullptr, FILE_BEGIN)
+        || !ReadFile(file, &bytes[0], size, &read, nullptr))
+        read = 0;
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    bytes.resize(read);
+    return bytes;
+}
+
+uint64_t FileSize(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+// A 3.5 GiB package written sparse: the header at its start, a marked tail at
+// its end, a hole of zeros between. The launcher checks and copies it all.
+TEST_F(Extraction, PackageOfThreeAndAHalfGigabytesIsWrittenWhole)
+{
+    const uint32_t kSize = 0xE0000000u;
+    std::string head = Package(1 << 16);
+    std::string tail(1 << 16, '\0');
+    for (size_t i = 0; i < tail.size(); ++i)
+        tail[i] = static_cast<char>(0xA5 ^ i);
+    Crc32c crc;
+    Crc32cInit(&crc);
+    std::string zeros(1 << 20, '\0');
+    uint32_t checksum = Crc32cUpdate(&crc, 0, reinterpret_cast<const uint8_t*>(head.data()), Size(head));
+    for (uint32_t done = Size(head); done < kSize - Size(tail); done += Size(zeros))
+        checksum = Crc32cUpdate(&crc, checksum, reinterpret_cast<const uint8_t*>(zeros.data()),
+                                std::min(Size(zeros), kSize - Size(tail) - done));
+    checksum = Crc32cUpdate(&crc, checksum, reinterpret_cast<const uint8_t*>(tail.data()), Size(tail));
+
+    std::string launcher = root.Join("big.exe");
+    std::string stub = RecordedStub(kSize, checksum);
+    WriteBytes(launcher, stub + head);
+    {
+        HANDLE file = CreateFileA(launcher.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(stub.size()) + kSize - tail.size();
+        DWORD written = 0;
+        EXPECT_TRUE(SetFilePointerEx(file, at, nullptr, FILE_BEGIN));
+        EXPECT_TRUE(WriteFile(file, tail.data(), Size(tail), &written, nullptr));
+        CloseHandle(file);
+    }
+    ASSERT_EQ(FileSize(launcher), stub.size() + static_cast<uint64_t>(kSize));
+
+    LauncherRun run(launcher, temp);
+    EXPECT_EQ(run.Wait(120000), 0u);
+    EXPECT_EQ(UpdaterLog(app).size(), 2u);
+    std::string package = temp + "\\UPD00000000\\big.upd";
+    EXPECT_EQ(FileSize(package), kSize);
+    EXPECT_TRUE(ReadAt(package, 0, Size(head)) == head);
+    EXPECT_TRUE(ReadAt(package, kSize - Size(tail), Size(tail)) == tail);
+    EXPECT_TRUE(ReadAt(package, 0x9876543Fu, 4096) == std::string(4096, '\0'));
+    // Neither 3.5 GiB file may outlive the test.
+    DeleteFileA(package.c_str());
+    DeleteFileA(launcher.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,21 @@
+#!/bin/sh
+# A full disk for the launcher: 8 MiB of tmpfs, drive T: of the Wine prefix.
+# usage: small_disk.sh mount|unmount DIR
+set -eu
+action=$1 dir=$2
+drive=${WINEPREFIX:?}/dosdevices/t:
+
+case $action in
+mount)
+    mkdir -p "$dir"
+    dir=$(cd "$dir" && pwd)
+    mountpoint -q "$dir" && umount "$dir"
+    mount -t tmpfs -o size=8m tmpfs "$dir"
+    rm -f "$drive"
+    ln -s "$dir" "$drive"
+    ;;
+unmount)
+    rm -f "$drive"
+    if mountpoint -q "$dir"; then umount "$dir"; fi
+    ;;
+esac
