@@ -1,9 +1,9 @@
 #!/bin/sh
 # The Windows build of sfxpack under Wine: pack, inspect, a refusal and a
-# configuration round trip, on the test stub and, when given, the real stub.
-# usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR [REAL_STUB]
+# configuration round trip, on the test stub and the real stub.
+# usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR REAL_STUB
 set -eu
-wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=${5:-}
+wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=$5
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -70,8 +70,6 @@ run decode config decode scrambled.xml plain.xml
 expect_status decode 0
 cmp -s global.xml plain.xml || fail "the configuration round trip is not byte-exact"
 
-if [ -n "$real_stub" ]; then
-    pack_and_inspect "$real_stub"
-fi
+pack_and_inspect "$real_stub"
 ls ./*.tmp >/dev/null 2>&1 && fail "a temporary file was left"
 exit 0
