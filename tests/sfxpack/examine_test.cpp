@@ -28,7 +28,42 @@ TEST(Inspect, ReportsAPackedLauncher)
     ASSERT_EQ(run.status, 0) << run.err;
     std::string size = std::to_string(package.size());
     EXPECT_EQ(run.out, "payload offset: " + std::to_string(TinyStub().size()) + "\npayload size: " + size
-                           + "\nsigned: no\nrecorded package length: " + size + "\n" + kExampleFields);
+                           + "\nsigned: no\nrecorded package length: " + size + "\nrecorded package checksum: CRC-32C "
+                           + Hex8(ChecksumOf(package)) + "\npackage intact\n" + kExampleFields);
+}
+
+// The launcher refuses a package that fails its checksum, so inspect says
+// what is wrong with it, from the same plan and the same checksum.
+TEST(Inspect, HoldsThePackageToItsRecordedChecksum)
+{
+    std::string dir = TestFolder();
+    std::string package = PackInto(dir, "launcher.exe", ExamplePackage() + std::string(5000, 'b'));
+    std::string launcher = ReadFile(dir + "launcher.exe");
+    uint32_t expected = ChecksumOf(package);
+
+    std::string flipped = launcher;
+    flipped[launcher.size() - 100] ^= 0x01;
+    WriteFile(dir + "flipped.exe", flipped);
+    ToolRun damaged = Sfxpack({"inspect", dir + "flipped.exe"});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_EQ(damaged.err, "sfxpack: LAUNCHER " + dir + "flipped.exe is damaged: its package has CRC-32C "
+                               + Hex8(ChecksumOf(flipped.substr(launcher.size() - package.size())))
+                               + ", the record expects " + Hex8(expected) + "\n");
+    EXPECT_EQ(damaged.out.find("package intact"), std::string::npos) << damaged.out;
+
+    WriteFile(dir + "cut.exe", launcher.substr(0, launcher.size() - 1234));
+    ToolRun cut = Sfxpack({"inspect", dir + "cut.exe"});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_EQ(cut.err, "sfxpack: LAUNCHER " + dir + "cut.exe is cut short: 1234 bytes of its "
+                           + std::to_string(package.size()) + "-byte package are missing\n");
+
+    // A plain copy onto the stub carries no record: the launcher checks nothing.
+    WriteFile(dir + "plain.exe", TinyStub() + package);
+    ToolRun plain = Sfxpack({"inspect", dir + "plain.exe"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.out.find("recorded package checksum: none\npackage unchecked: no integrity record"),
+              std::string::npos)
+        << plain.out;
 }
 
 TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
@@ -93,7 +128,9 @@ protected:
         std::string size = std::to_string(package_.size());
         EXPECT_NE(run.out.find("payload size: " + size + "\nsigned: yes (certificate table at "), std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find("recorded package length: " + size + "\n" + kExampleFields), std::string::npos)
+        EXPECT_NE(run.out.find("recorded package length: " + size + "\nrecorded package checksum: CRC-32C "
+                                + Hex8(ChecksumOf(package_)) + "\npackage intact\n" + kExampleFields),
+                  std::string::npos)
             << run.out;
         // The rules the launcher extracts with yield exactly the package.
         const uint8_t* bytes = reinterpret_cast<const uint8_t*>(launcher_.data());

@@ -4,15 +4,9 @@
 
 namespace {
 
-std::string LengthRecord(uint32_t length)
-{
-    std::string record = "PKLN";
-    for (int i = 0; i < 4; ++i)
-        record += static_cast<char>((length >> (8 * i)) & 0xFF);
-    return record;
-}
-
-TEST(Pack, WritesStubThenPackageWithTheLengthInTheDosHeader)
+// The records are what the launcher's rules read: the length, and the
+// checksum the rules compute over exactly the package's bytes.
+TEST(Pack, WritesStubThenPackageWithTheLengthAndChecksumInTheDosHeader)
 {
     std::string dir = TestFolder();
     std::string stub = TinyStub();
@@ -27,10 +21,11 @@ TEST(Pack, WritesStubThenPackageWithTheLengthInTheDosHeader)
                        "target version: 10.01.190\n"
                        "format type: 2 (any installed version from the source up to, not including, the target)\n"
                        "wrote " + dir + "launcher.exe: image " + std::to_string(stub.size()) + " bytes, package "
-                           + std::to_string(package.size()) + " bytes\n");
+                           + std::to_string(package.size()) + " bytes, CRC-32C " + Hex8(ChecksumOf(package)) + "\n");
 
     std::string expected = stub;
-    expected.replace(0x28, 8, LengthRecord(static_cast<uint32_t>(package.size())));
+    expected.replace(0x28, 8, Record("PKLN", static_cast<uint32_t>(package.size())));
+    expected.replace(0x30, 8, Record("PKCC", ChecksumOf(package)));
     EXPECT_EQ(ReadFile(dir + "launcher.exe"), expected + package);
     EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << "a temporary file was left";
@@ -134,9 +129,8 @@ TEST(Pack, OutputAppearsWholeOrNotAtAll)
 
 TEST(Pack, LauncherMustStayBelowFourGigabytes)
 {
-    EXPECT_TRUE(LauncherSizeFits(0x1000, 0xFFFFFFFEu - 0x1000));
-    // 0xFFFFFFFF is what GetFileSize returns on failure.
-    EXPECT_FALSE(LauncherSizeFits(0x1000, 0xFFFFFFFFu - 0x1000));
+    EXPECT_TRUE(LauncherSizeFits(0x1000, 0xFFFFFFFFu - 0x1000));
+    EXPECT_FALSE(LauncherSizeFits(0x1000, 0x100000000u - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
     EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
 }

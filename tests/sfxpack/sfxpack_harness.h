@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "cli.h"
+#include "package/checksum.h"
 #include "package_builder.h"
 
 struct ToolRun {
@@ -87,4 +88,28 @@ inline std::string ExamplePackage()
 inline bool Shell(const std::string& command, const std::string& log)
 {
     return system((command + " >'" + log + "' 2>&1").c_str()) == 0;
+}
+
+// A record as the launcher's rules read it: the tag, then the value.
+inline std::string Record(const char* tag, uint32_t value)
+{
+    std::string record = tag;
+    for (int i = 0; i < 4; ++i)
+        record += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return record;
+}
+
+inline uint32_t ChecksumOf(const std::string& bytes)
+{
+    Crc32c crc;
+    Crc32cInit(&crc);
+    return Crc32cUpdate(&crc, 0, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
+}
+
+// A checksum as the tool prints it.
+inline std::string Hex8(uint32_t value)
+{
+    char text[9];
+    snprintf(text, sizeof(text), "%08X", value);
+    return text;
 }

@@ -53,6 +53,7 @@ pack_and_inspect() {
     expect_line inspect "payload offset: $(wc -c <stub.exe)"
     expect_line inspect "payload size: $package_size"
     expect_line inspect "recorded package length: $package_size"
+    expect_line inspect "package intact"
     expect_line inspect "target version: 10.01.190"
     tail -c "$package_size" launcher.exe | cmp -s - package.upd || fail "the launcher does not end with the package"
 }

@@ -1,71 +1,93 @@
-// Inspection: the image rules and the header walk, applied as the launcher applies them.
+// Inspection: the image rules, the integrity check and the header walk,
+// applied in the order the launcher applies them.
 #include "examine.h"
 
 #include <stdint.h>
 
-#include <string>
-#include <vector>
-
 #include "file_io.h"
 #include "header_report.h"
-#include "image_bytes.h"
+#include "launcher_file.h"
 #include "package/image_layout.h"
 #include "status.h"
-#include "tool_limits.h"
 
 namespace {
 
-void PrintSignature(FILE* out, const std::vector<uint8_t>& headers, uint32_t payloadLength, uint32_t fileSize,
-                    uint32_t offset)
+void PrintRecords(FILE* out, const LauncherFile& launcher)
 {
-    uint32_t certificate = 0, certificateSize = 0, recorded = 0;
-    bool isSigned = CertificateTable(headers.data(), static_cast<uint32_t>(headers.size()), &certificate,
-                                     &certificateSize) != 0;
-    bool hasRecord = RecordedPackageLength(headers.data(), static_cast<uint32_t>(headers.size()), &recorded) != 0;
+    const uint8_t* headers = launcher.headers.data();
+    uint32_t headerSize = static_cast<uint32_t>(launcher.headers.size());
+    uint32_t certificate = 0, certificateSize = 0, recorded = 0, checksum = 0;
+    bool isSigned = CertificateTable(headers, headerSize, &certificate, &certificateSize) != 0;
+    bool hasLength = RecordedPackageLength(headers, headerSize, &recorded) != 0;
+    bool hasChecksum = RecordedPackageChecksum(headers, headerSize, &checksum) != 0;
     if (isSigned)
         fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", certificate, certificateSize);
     else
         fputs("signed: no\n", out);
-    if (hasRecord)
+    if (hasLength)
         fprintf(out, "recorded package length: %u\n", recorded);
     else
         fputs("recorded package length: none\n", out);
+    if (hasChecksum)
+        fprintf(out, "recorded package checksum: CRC-32C %08X\n", checksum);
+    else
+        fputs("recorded package checksum: none\n", out);
 
     // What the launcher will copy besides the package, said where it happens.
-    if (isSigned && !hasRecord)
+    const PayloadPlan& plan = launcher.plan;
+    uint32_t afterImage = launcher.size - plan.offset;
+    if (!launcher.planned)
+        return;
+    if (hasChecksum && !hasLength)
+        fputs("note: a checksum without a recorded length is not checked\n", out);
+    if (plan.checked && !CertificateBoundsPackage(launcher) && afterImage > plan.length)
+        fprintf(out, "note: %u bytes follow the recorded package length; the launcher leaves them out\n",
+                afterImage - plan.length);
+    else if (isSigned && !hasLength)
         fputs("note: without a recorded length the launcher copies the signature into the package file\n", out);
-    else if (isSigned && payloadLength != recorded)
+    else if (!plan.checked && isSigned && plan.length != recorded)
         fputs("note: the recorded length does not fit before the certificate table and is ignored\n", out);
-    else if (!isSigned && hasRecord && recorded < fileSize - offset)
+    else if (!plan.checked && !isSigned && hasLength && recorded < afterImage)
         fprintf(out, "note: %u bytes follow the recorded package length; the launcher copies them too\n",
-                fileSize - offset - recorded);
-    else if (!isSigned && hasRecord && recorded > fileSize - offset)
+                afterImage - recorded);
+    else if (!plan.checked && !isSigned && hasLength && recorded > afterImage)
         fprintf(out, "note: the payload is %u bytes shorter than the recorded package length\n",
-                recorded - (fileSize - offset));
+                recorded - afterImage);
 }
 
-int InspectOpenFile(const char* path, FILE* file, uint64_t size, FILE* out, FILE* err)
+// The launcher checks the package before it reads the header: a damaged
+// package is refused whatever its header says.
+int CheckIntegrity(const char* path, LauncherFile* launcher, FILE* out, FILE* err)
 {
-    if (size > kMaxLauncherSize)
-        return Refuse(err, "LAUNCHER %s is 4 GiB or more, which the launcher cannot read", path);
-    uint32_t fileSize = static_cast<uint32_t>(size);
-    std::vector<uint8_t> headers(ImageHeaderBytes(fileSize));
-    if (!ReadExactly(file, headers.data(), headers.size()))
+    if (!launcher->plan.checked) {
+        fputs("package unchecked: no integrity record, the launcher extracts it as it is\n", out);
+        return kToolOk;
+    }
+    uint32_t checksum = 0;
+    if (!StreamPayload(launcher, nullptr, &checksum))
         return Refuse(err, "cannot read LAUNCHER %s", path);
-    uint32_t offset = 0, length = 0;
-    if (!PayloadOffset(headers.data(), static_cast<uint32_t>(headers.size()), &offset))
-        return Refuse(err, "LAUNCHER %s is not a PE image, or its headers are damaged", path);
-    if (!PayloadLength(headers.data(), static_cast<uint32_t>(headers.size()), offset, fileSize, &length))
-        return Refuse(err, "LAUNCHER %s is truncated: its image ends at byte %u but the file has %u bytes", path,
-                      offset, fileSize);
-    fprintf(out, "payload offset: %u\npayload size: %u\n", offset, length);
-    PrintSignature(out, headers, length, fileSize, offset);
+    if (checksum != launcher->plan.checksum)
+        return Refuse(err, "LAUNCHER %s is damaged: its package has CRC-32C %08X, the record expects %08X", path,
+                      checksum, launcher->plan.checksum);
+    fputs("package intact\n", out);
+    return kToolOk;
+}
 
-    if (length == 0)
+int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FILE* err)
+{
+    const PayloadPlan& plan = launcher->plan;
+    fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
+    PrintRecords(out, *launcher);
+    if (!launcher->planned)
+        return RefuseMissingPackage(path, *launcher, err);
+    if (plan.length == 0)
         return Refuse(err, "LAUNCHER %s carries no package after its image", path);
-    if (!SeekTo(file, offset))
+    int status = CheckIntegrity(path, launcher, out, err);
+    if (status != kToolOk)
+        return status;
+    if (!SeekTo(launcher->file, plan.offset))
         return Refuse(err, "cannot read LAUNCHER %s", path);
-    HeaderReport report = WalkHeaderInFile(file, length);
+    HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged: %s", path, HeaderStopReason(report));
     PrintHeader(out, report);
@@ -76,12 +98,10 @@ int InspectOpenFile(const char* path, FILE* file, uint64_t size, FILE* out, FILE
 
 int InspectLauncher(const char* launcherPath, FILE* out, FILE* err)
 {
-    uint64_t size = 0;
-    std::string error;
-    FILE* file = OpenInput(launcherPath, &size, &error);
-    if (file == nullptr)
-        return Refuse(err, "cannot read LAUNCHER %s: %s", launcherPath, error.c_str());
-    int status = InspectOpenFile(launcherPath, file, size, out, err);
-    fclose(file);
+    LauncherFile launcher;
+    int status = OpenLauncher(launcherPath, &launcher, err);
+    if (status == kToolOk)
+        status = InspectOpenLauncher(launcherPath, &launcher, out, err);
+    CloseLauncher(&launcher);
     return status;
 }

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "checked_copy.h"
 #include "file_io.h"
 #include "header_report.h"
 #include "image_bytes.h"
@@ -12,8 +13,6 @@
 #include "tool_limits.h"
 
 namespace {
-
-const size_t kCopyChunk = 1 << 16;
 
 // The stub must end where its image ends: the launcher takes every byte after
 // the image for the package.
@@ -40,30 +39,28 @@ int CheckStub(const char* stubPath, const std::vector<uint8_t>& stub, FILE* err)
     return kToolOk;
 }
 
-bool CopyPackage(FILE* package, uint64_t size, FILE* output)
+// The checksum is known only once the package has been copied: its record
+// goes into the stub's copy afterwards, in place.
+bool WriteChecksumRecord(std::vector<uint8_t>* stub, uint32_t checksum, FILE* output)
 {
-    std::vector<uint8_t> chunk(kCopyChunk);
-    for (uint64_t remaining = size; remaining > 0;) {
-        size_t n = remaining < kCopyChunk ? static_cast<size_t>(remaining) : kCopyChunk;
-        if (!ReadExactly(package, chunk.data(), n) || !WriteAll(output, chunk.data(), n))
-            return false;
-        remaining -= n;
-    }
-    return true;
+    RecordPackageChecksum(stub->data(), checksum);
+    return SeekTo(output, kPackageChecksumRecord)
+           && WriteAll(output, stub->data() + kPackageChecksumRecord, kPackageChecksumRecordSize);
 }
 
 int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize, const char* packagePath,
-                  const char* outputPath, FILE* err)
+                  const char* outputPath, uint32_t* checksum, FILE* err)
 {
     if (!SeekTo(package, 0))
         return Refuse(err, "cannot read PACKAGE %s again", packagePath);
-    // Only the copy carries the record: the stub on disk is never changed.
+    // Only the copy carries the records: the stub on disk is never changed.
     RecordPackageLength(stub->data(), static_cast<uint32_t>(packageSize));
     AtomicOutput output;
     std::string error;
     if (!BeginAtomicOutput(outputPath, &output, &error))
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
-    if (!WriteAll(output.file, stub->data(), stub->size()) || !CopyPackage(package, packageSize, output.file)) {
+    if (!WriteAll(output.file, stub->data(), stub->size()) || !CopyWithChecksum(package, packageSize, output.file, checksum)
+        || !WriteChecksumRecord(stub, *checksum, output.file)) {
         AbandonAtomicOutput(&output);
         return Refuse(err, "cannot write OUTPUT %s: writing or reading PACKAGE %s failed", outputPath, packagePath);
     }
@@ -83,10 +80,11 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
         return Refuse(err, "PACKAGE %s has a damaged header (%s); every launcher would reject it", packagePath,
                       HeaderStopReason(report));
     PrintHeader(out, report);
-    int status = WriteLauncher(stub, package, packageSize, packagePath, outputPath, err);
+    uint32_t checksum = 0;
+    int status = WriteLauncher(stub, package, packageSize, packagePath, outputPath, &checksum, err);
     if (status == kToolOk)
-        fprintf(out, "wrote %s: image %u bytes, package %u bytes\n", outputPath, static_cast<uint32_t>(stub->size()),
-                static_cast<uint32_t>(packageSize));
+        fprintf(out, "wrote %s: image %u bytes, package %u bytes, CRC-32C %08X\n", outputPath,
+                static_cast<uint32_t>(stub->size()), static_cast<uint32_t>(packageSize), checksum);
     return status;
 }
 

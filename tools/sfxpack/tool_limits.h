@@ -1,11 +1,16 @@
 // Sizes the tool accepts, and why.
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
 
-// The launcher takes its own file size as 32 bits, and GetFileSize reports an
-// error as 0xFFFFFFFF, so a launcher must stay below that.
-const uint64_t kMaxLauncherSize = 0xFFFFFFFEu;
+// The launcher takes its own file size as 64 bits and refuses anything that
+// does not fit in 32, so a launcher may be at most 4 GiB - 1 byte.
+const uint64_t kMaxLauncherSize = 0xFFFFFFFFu;
 
 // Stubs and configuration files are read whole; they are kilobytes in practice.
 const uint64_t kMaxWholeFileSize = 256u << 20;
+
+// Packages are streamed, never held whole: large enough that each read and
+// write costs little per byte, small enough to be nothing next to a package.
+const size_t kStreamChunk = 1u << 20;
