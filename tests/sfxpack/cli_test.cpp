@@ -19,7 +19,7 @@ TEST(CommandLine, EveryCommandAnswersHelp)
 TEST(CommandLine, MisusedCommandsAreUsageErrors)
 {
     std::vector<std::vector<std::string>> lines = {
-        {}, {"unpack"}, {"pack", "a", "b"}, {"pack", "a", "b", "c", "d"}, {"inspect"}, {"inspect", "--verbose", "a"},
+        {}, {"unpack"}, {"pack", "a"}, {"pack", "a", "b", "c", "d"}, {"--version", "x"}, {"inspect"}, {"inspect", "--verbose", "a"},
         {"config"}, {"config", "rot13", "a", "b"}, {"config", "decode", "a"},
     };
     for (const auto& line : lines) {

@@ -31,6 +31,35 @@ TEST(Pack, WritesStubThenPackageWithTheLengthAndChecksumInTheDosHeader)
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << "a temporary file was left";
 }
 
+// The tool carries the stub this build made, names it by its SHA-256, and
+// packs onto it when no stub is given.
+TEST(Pack, WithoutAStubUsesTheEmbeddedStubThatVersionNames)
+{
+    std::string dir = TestFolder();
+    std::string stub = ReadFile(SFXPACK_EMBEDDED_STUB);
+    ASSERT_FALSE(stub.empty());
+    ToolRun version = Sfxpack({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, std::string("sfxpack ") + SFXPACK_VERSION + "\nembedded stub: " + std::to_string(stub.size())
+                               + " bytes, SHA-256 " + Sha256sumOf(SFXPACK_EMBEDDED_STUB) + "\n");
+
+    std::string package = ExamplePackage();
+    WriteFile(dir + "p.upd", package);
+    ToolRun run = Sfxpack({"pack", dir + "p.upd", dir + "launcher.exe"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string expected = stub;
+    expected.replace(0x28, 8, Record("PKLN", static_cast<uint32_t>(package.size())));
+    expected.replace(0x30, 8, Record("PKCC", ChecksumOf(package)));
+    EXPECT_TRUE(ReadFile(dir + "launcher.exe") == expected + package);
+
+    std::filesystem::create_directory(dir + "folder.upd");
+    ToolRun folder = Sfxpack({"pack", dir + "folder.upd", dir + "out.exe"});
+    EXPECT_EQ(folder.status, 1);
+    EXPECT_NE(folder.err.find("not a regular file"), std::string::npos) << folder.err;
+    EXPECT_EQ(Sfxpack({"pack", dir + "p.upd", dir + "p.upd"}).status, 1);
+    EXPECT_EQ(ReadFile(dir + "p.upd"), package);
+}
+
 TEST(Pack, RefusesStubsThatDoNotEndWhereTheirImageEnds)
 {
     std::string dir = TestFolder();

@@ -113,3 +113,16 @@ inline std::string Hex8(uint32_t value)
     snprintf(text, sizeof(text), "%08X", value);
     return text;
 }
+
+// The digest coreutils' sha256sum gives for a file: a second opinion on the tool's own.
+inline std::string Sha256sumOf(const std::string& path)
+{
+    std::string digest;
+    FILE* pipe = popen(("sha256sum '" + path + "'").c_str(), "r");
+    if (pipe == nullptr)
+        return digest;
+    for (int c = fgetc(pipe); c != EOF && c != ' '; c = fgetc(pipe))
+        digest += static_cast<char>(c);
+    pclose(pipe);
+    return digest;
+}

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Windows build of sfxpack under Wine: pack, inspect, a refusal and a
-# configuration round trip, on the test stub and the real stub.
+# configuration round trip, on the test stub and the real stub; the stub it
+# carries is the real stub.
 # usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR REAL_STUB
 set -eu
 wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=$5
@@ -72,5 +73,12 @@ expect_status decode 0
 cmp -s global.xml plain.xml || fail "the configuration round trip is not byte-exact"
 
 pack_and_inspect "$real_stub"
+
+run version --version
+expect_status version 0
+expect_line version "embedded stub: $(wc -c <"$real_stub") bytes, SHA-256 $(sha256sum "$real_stub" | cut -c1-64)"
+run embedded pack package.upd embedded.exe
+expect_status embedded 0
+cmp -s embedded.exe launcher.exe || fail "packing onto the embedded stub differs from packing onto the real stub"
 ls ./*.tmp >/dev/null 2>&1 && fail "a temporary file was left"
 exit 0

@@ -8,46 +8,58 @@
 #include <vector>
 
 #include "config.h"
+#include "embedded_stub.h"
 #include "examine.h"
 #include "pack.h"
+#include "sha256.h"
 #include "status.h"
 
 namespace {
 
 const char kToolHelp[] =
     "usage: sfxpack COMMAND ARGUMENTS\n"
+    "       sfxpack --version\n"
     "\n"
     "Builds and checks update launchers: the launcher stub with an update package appended.\n"
+    "The stub built from the same sources as this tool is carried inside it.\n"
     "\n"
     "commands:\n"
-    "  pack STUB PACKAGE OUTPUT              write the launcher OUTPUT from STUB and PACKAGE\n"
+    "  pack [STUB] PACKAGE OUTPUT            write the launcher OUTPUT: PACKAGE on the embedded stub or on STUB\n"
     "  inspect LAUNCHER                      show what a launcher will find in itself\n"
     "  config decode INPUT OUTPUT            unscramble a configuration file\n"
     "  config encode --key HEX INPUT OUTPUT  scramble a configuration file\n"
     "\n"
-    "\"sfxpack COMMAND --help\" describes a command.\n"
+    "\"sfxpack COMMAND --help\" describes a command. \"sfxpack --version\" prints the tool's\n"
+    "version and the embedded stub's size and SHA-256.\n"
     "Exit status: 0 done, 1 input refused (the reason on one line), 2 usage error.\n";
 
 const char kPackHelp[] =
-    "usage: sfxpack pack STUB PACKAGE OUTPUT\n"
+    "usage: sfxpack pack PACKAGE OUTPUT\n"
+    "       sfxpack pack STUB PACKAGE OUTPUT\n"
     "\n"
-    "Appends PACKAGE to STUB and writes the launcher to OUTPUT, recording the package\n"
-    "length in the launcher's DOS header so that a signed launcher still yields exactly\n"
-    "the package. Prints the package's source and target versions and format type.\n"
+    "Appends PACKAGE to the embedded stub, or to STUB when one is given, and writes the\n"
+    "launcher to OUTPUT. The launcher's DOS header records the package length, so that a\n"
+    "signed launcher still yields exactly the package, and the package's CRC-32C, which the\n"
+    "launcher checks before it hands the package on. Prints the package's source and target\n"
+    "versions and format type, and the checksum.\n"
     "\n"
     "Refuses a STUB that is not a PE image or does not end where its image ends (a symbol\n"
     "table, a signature or anything appended), a PACKAGE whose header the launcher would\n"
     "reject, and a launcher of 4 GiB or more. OUTPUT appears only when complete: it is\n"
     "written under a temporary name beside it and then renamed. STUB and PACKAGE are\n"
-    "never changed.\n";
+    "never changed. Sign OUTPUT, not the stub.\n";
 
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"
     "\n"
     "Prints the payload offset and size, whether the launcher is signed, the recorded\n"
-    "package length, and the package header's source and target versions and format type.\n"
-    "Exit status 1 when LAUNCHER is not a PE image, is shorter than its image, or carries a\n"
-    "package header the launcher would reject; the reason names where the header breaks.\n";
+    "package length and checksum, whether the package is intact, and the package header's\n"
+    "source and target versions and format type.\n"
+    "Exit status 1 when LAUNCHER is not a PE image or is shorter than its image, when its\n"
+    "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
+    "number is printed), or when it carries a package header the launcher would reject (the\n"
+    "reason names where the header breaks). A launcher without the checksum record is\n"
+    "reported as unchecked, as the launcher extracts it unchecked.\n";
 
 const char kConfigHelp[] =
     "usage: sfxpack config decode INPUT OUTPUT\n"
@@ -99,8 +111,10 @@ bool Positionals(int argc, const char* const* argv, std::vector<const char*>* po
 int RunPack(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     std::vector<const char*> args;
-    if (!Positionals(argc, argv, &args) || args.size() != 3)
-        return UsageError(err, "pack takes STUB, PACKAGE and OUTPUT", kPackHelp);
+    if (!Positionals(argc, argv, &args) || args.size() < 2 || args.size() > 3)
+        return UsageError(err, "pack takes PACKAGE and OUTPUT, after a STUB of one's own if wanted", kPackHelp);
+    if (args.size() == 2)
+        return PackWithEmbeddedStub(args[0], args[1], out, err);
     return PackLauncher(args[0], args[1], args[2], out, err);
 }
 
@@ -147,6 +161,13 @@ int RunConfig(int argc, const char* const* argv, FILE* out, FILE* err)
     return UsageError(err, "config takes decode or encode", kConfigHelp);
 }
 
+int Version(FILE* out)
+{
+    fprintf(out, "sfxpack %s\nembedded stub: %u bytes, SHA-256 %s\n", SFXPACK_VERSION, kEmbeddedStubSize,
+            Sha256Hex(kEmbeddedStub, kEmbeddedStubSize).c_str());
+    return kToolOk;
+}
+
 }  // namespace
 
 int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
@@ -158,6 +179,8 @@ int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
     const char* const* restArgs = argv + 2;
     if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0)
         return Help(out, kToolHelp);
+    if (strcmp(command, "--version") == 0)
+        return rest == 0 ? Version(out) : UsageError(err, "--version takes no arguments", kToolHelp);
     if (strcmp(command, "pack") == 0)
         return WantsHelp(rest, restArgs) ? Help(out, kPackHelp) : RunPack(rest, restArgs, out, err);
     if (strcmp(command, "inspect") == 0)

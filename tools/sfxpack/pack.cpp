@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "checked_copy.h"
+#include "embedded_stub.h"
 #include "file_io.h"
 #include "header_report.h"
 #include "image_bytes.h"
@@ -15,27 +16,26 @@
 namespace {
 
 // The stub must end where its image ends: the launcher takes every byte after
-// the image for the package.
-int CheckStub(const char* stubPath, const std::vector<uint8_t>& stub, FILE* err)
+// the image for the package. stubName says which stub, for the refusal.
+int CheckStub(const std::string& stubName, const std::vector<uint8_t>& stub, FILE* err)
 {
+    const char* name = stubName.c_str();
     uint32_t size = static_cast<uint32_t>(stub.size());
     uint32_t offset = 0;
     if (!PayloadOffset(stub.data(), ImageHeaderBytes(size), &offset))
-        return Refuse(err, "STUB %s is not a PE image, or its headers are damaged", stubPath);
+        return Refuse(err, "%s is not a PE image, or its headers are damaged", name);
     uint32_t certificate, certificateSize;
     if (CertificateTable(stub.data(), ImageHeaderBytes(size), &certificate, &certificateSize))
-        return Refuse(err, "STUB %s is signed; sign the packed launcher, not the stub", stubPath);
+        return Refuse(err, "%s is signed; sign the packed launcher, not the stub", name);
     if (offset < size)
         return Refuse(err,
-                      "STUB %s has %u bytes after its image (a symbol table or appended data); the launcher "
+                      "%s has %u bytes after its image (a symbol table or appended data); the launcher "
                       "would take them for the package",
-                      stubPath, size - offset);
+                      name, size - offset);
     if (offset > size)
-        return Refuse(err, "STUB %s is truncated: its image ends at byte %u but the file has %u bytes", stubPath,
-                      offset, size);
+        return Refuse(err, "%s is truncated: its image ends at byte %u but the file has %u bytes", name, offset, size);
     if (!NewHeaderClearsRecord(stub.data()))
-        return Refuse(err, "STUB %s has its PE header inside the DOS header, where the package length goes",
-                      stubPath);
+        return Refuse(err, "%s has its PE header inside the DOS header, where the package records go", name);
     return kToolOk;
 }
 
@@ -88,6 +88,23 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
     return status;
 }
 
+// Checks the stub, then packs PACKAGE onto it.
+int PackOnto(const std::string& stubName, std::vector<uint8_t>* stub, const char* packagePath, const char* outputPath,
+             FILE* out, FILE* err)
+{
+    int status = CheckStub(stubName, *stub, err);
+    if (status != kToolOk)
+        return status;
+    uint64_t packageSize = 0;
+    std::string error;
+    FILE* package = OpenInput(packagePath, &packageSize, &error);
+    if (package == nullptr)
+        return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, error.c_str());
+    status = PackWithPackage(stub, package, packageSize, packagePath, outputPath, out, err);
+    fclose(package);
+    return status;
+}
+
 }  // namespace
 
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize)
@@ -104,14 +121,14 @@ int PackLauncher(const char* stubPath, const char* packagePath, const char* outp
     std::string error;
     if (!ReadWholeFile(stubPath, kMaxWholeFileSize, &stub, &error))
         return Refuse(err, "cannot read STUB %s: %s", stubPath, error.c_str());
-    int status = CheckStub(stubPath, stub, err);
-    if (status != kToolOk)
-        return status;
-    uint64_t packageSize = 0;
-    FILE* package = OpenInput(packagePath, &packageSize, &error);
-    if (package == nullptr)
-        return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, error.c_str());
-    status = PackWithPackage(&stub, package, packageSize, packagePath, outputPath, out, err);
-    fclose(package);
-    return status;
+    return PackOnto(std::string("STUB ") + stubPath, &stub, packagePath, outputPath, out, err);
+}
+
+int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, FILE* out, FILE* err)
+{
+    if (SameFile(outputPath, packagePath))
+        return Refuse(err, "OUTPUT %s is the input file, which is never overwritten", outputPath);
+    // A copy: the records go into the launcher's stub, never into the tool's.
+    std::vector<uint8_t> stub(kEmbeddedStub, kEmbeddedStub + kEmbeddedStubSize);
+    return PackOnto("the embedded stub", &stub, packagePath, outputPath, out, err);
 }

@@ -9,4 +9,7 @@
 // copy of the stub's DOS header. Returns a ToolStatus.
 int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err);
 
+// The same with the stub the tool carries.
+int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, FILE* out, FILE* err);
+
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize);

@@ -1,0 +1,15 @@
+// SHA-256, for the fingerprint of the stub the tool carries: the value a
+// publisher compares with a build of the same commit and quotes to a scanner.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+const size_t kSha256Size = 32;
+
+void Sha256(const uint8_t* data, size_t size, uint8_t digest[kSha256Size]);
+
+// The digest as 64 lower-case hex digits, as sha256sum prints it.
+std::string Sha256Hex(const uint8_t* data, size_t size);
