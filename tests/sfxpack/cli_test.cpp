@@ -5,8 +5,8 @@ namespace {
 TEST(CommandLine, EveryCommandAnswersHelp)
 {
     std::vector<std::vector<std::string>> lines = {
-        {"--help"}, {"pack", "--help"}, {"inspect", "-h"}, {"config", "--help"}, {"config", "decode", "--help"},
-        {"config", "encode", "--key", "--help"},
+        {"--help"}, {"pack", "--help"}, {"inspect", "-h"}, {"extract", "--help"}, {"config", "--help"},
+        {"config", "decode", "--help"}, {"config", "encode", "--key", "--help"},
     };
     for (const auto& line : lines) {
         ToolRun run = Sfxpack(line);
@@ -19,8 +19,9 @@ TEST(CommandLine, EveryCommandAnswersHelp)
 TEST(CommandLine, MisusedCommandsAreUsageErrors)
 {
     std::vector<std::vector<std::string>> lines = {
-        {}, {"unpack"}, {"pack", "a"}, {"pack", "a", "b", "c", "d"}, {"--version", "x"}, {"inspect"}, {"inspect", "--verbose", "a"},
-        {"config"}, {"config", "rot13", "a", "b"}, {"config", "decode", "a"},
+        {}, {"unpack"}, {"pack", "a"}, {"pack", "a", "b", "c", "d"}, {"--version", "x"}, {"inspect"},
+        {"inspect", "--verbose", "a"}, {"extract", "a"}, {"config"}, {"config", "rot13", "a", "b"},
+        {"config", "decode", "a"},
     };
     for (const auto& line : lines) {
         ToolRun run = Sfxpack(line);

@@ -5,16 +5,6 @@
 
 namespace {
 
-// Packs the tiny stub with package into dir/name and returns the package.
-std::string PackInto(const std::string& dir, const std::string& name, const std::string& package)
-{
-    WriteFile(dir + "stub.exe", TinyStub());
-    WriteFile(dir + name + ".upd", package);
-    ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + name + ".upd", dir + name});
-    EXPECT_EQ(run.status, 0) << run.err;
-    return package;
-}
-
 const char kExampleFields[] =
     "source version: 10.01.188\n"
     "target version: 10.01.190\n"
@@ -23,7 +13,8 @@ const char kExampleFields[] =
 TEST(Inspect, ReportsAPackedLauncher)
 {
     std::string dir = TestFolder();
-    std::string package = PackInto(dir, "launcher.exe", ExamplePackage());
+    std::string package = ExamplePackage();
+    PackInto(dir, "launcher.exe", package);
     ToolRun run = Sfxpack({"inspect", dir + "launcher.exe"});
     ASSERT_EQ(run.status, 0) << run.err;
     std::string size = std::to_string(package.size());
@@ -37,7 +28,8 @@ TEST(Inspect, ReportsAPackedLauncher)
 TEST(Inspect, HoldsThePackageToItsRecordedChecksum)
 {
     std::string dir = TestFolder();
-    std::string package = PackInto(dir, "launcher.exe", ExamplePackage() + std::string(5000, 'b'));
+    std::string package = ExamplePackage() + std::string(5000, 'b');
+    PackInto(dir, "launcher.exe", package);
     std::string launcher = ReadFile(dir + "launcher.exe");
     uint32_t expected = ChecksumOf(package);
 
@@ -98,22 +90,15 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
 // before the certificate table, which the recorded length steps over.
 class SignedLauncher : public testing::Test {
 protected:
-    // Signs through the same helper the end-to-end signed launchers are made with.
-    static bool Sign(const std::string& dir, const std::string& input, const std::string& output)
-    {
-        return Shell("sh '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/sign_launcher.sh' '"
-                         + SFXPACK_WORK_DIR + "/certificate' '" + dir + input + "' '" + dir + output + "'",
-                     dir + "sign.log");
-    }
-
     // Packs a package of the given length, signs the launcher, and returns the
     // padding the signing tool put between package and certificate table.
     uint32_t PackAndSign(const std::string& dir, size_t packageLength)
     {
         std::string package = ExamplePackage();
         package += std::string(packageLength - package.size(), '\xA5');
-        package_ = PackInto(dir, "unsigned.exe", package);
-        EXPECT_TRUE(Sign(dir, "unsigned.exe", "signed.exe"));
+        package_ = package;
+        PackInto(dir, "unsigned.exe", package);
+        EXPECT_TRUE(SignLauncher(dir, "unsigned.exe", "signed.exe"));
         launcher_ = ReadFile(dir + "signed.exe");
         const uint8_t* bytes = reinterpret_cast<const uint8_t*>(launcher_.data());
         uint32_t certificate = 0, size = 0;
@@ -162,7 +147,7 @@ TEST_F(SignedLauncher, StubSignedBeforePackingIsRefused)
 {
     std::string dir = TestFolder();
     WriteFile(dir + "stub.exe", TinyStub());
-    ASSERT_TRUE(Sign(dir, "stub.exe", "signed_stub.exe"));
+    ASSERT_TRUE(SignLauncher(dir, "stub.exe", "signed_stub.exe"));
     WriteFile(dir + "p.upd", ExamplePackage());
     ToolRun run = Sfxpack({"pack", dir + "signed_stub.exe", dir + "p.upd", dir + "out.exe"});
     EXPECT_EQ(run.status, 1);

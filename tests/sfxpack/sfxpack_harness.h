@@ -126,3 +126,23 @@ inline std::string Sha256sumOf(const std::string& path)
     pclose(pipe);
     return digest;
 }
+
+// Signs dir/input into dir/output as a publisher does, through the same
+// helper the end-to-end signed launchers are made with; options go to
+// osslsigncode (-nest adds a second signature inside the first).
+inline bool SignLauncher(const std::string& dir, const std::string& input, const std::string& output,
+                         const std::string& options = "")
+{
+    return Shell("sh '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/sign_launcher.sh' '" + SFXPACK_WORK_DIR
+                     + "/certificate' '" + dir + input + "' '" + dir + output + "' " + options,
+                 dir + "sign.log");
+}
+
+// Packs the tiny stub with package into dir/name; the package's file is dir/name.upd.
+inline void PackInto(const std::string& dir, const std::string& name, const std::string& package)
+{
+    WriteFile(dir + "stub.exe", TinyStub());
+    WriteFile(dir + name + ".upd", package);
+    ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + name + ".upd", dir + name});
+    EXPECT_EQ(run.status, 0) << run.err;
+}

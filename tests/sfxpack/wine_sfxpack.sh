@@ -1,5 +1,5 @@
 #!/bin/sh
-# The Windows build of sfxpack under Wine: pack, inspect, a refusal and a
+# The Windows build of sfxpack under Wine: pack, inspect, extract, a refusal and a
 # configuration round trip, on the test stub and the real stub; the stub it
 # carries is the real stub.
 # usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR REAL_STUB
@@ -57,6 +57,9 @@ pack_and_inspect() {
     expect_line inspect "package intact"
     expect_line inspect "target version: 10.01.190"
     tail -c "$package_size" launcher.exe | cmp -s - package.upd || fail "the launcher does not end with the package"
+    run extract extract launcher.exe extracted.upd
+    expect_status extract 0
+    cmp -s extracted.upd package.upd || fail "extract did not give back the package"
 }
 
 pack_and_inspect "$test_stub"

@@ -10,6 +10,7 @@
 #include "config.h"
 #include "embedded_stub.h"
 #include "examine.h"
+#include "extract.h"
 #include "pack.h"
 #include "sha256.h"
 #include "status.h"
@@ -24,8 +25,9 @@ const char kToolHelp[] =
     "The stub built from the same sources as this tool is carried inside it.\n"
     "\n"
     "commands:\n"
-    "  pack [STUB] PACKAGE OUTPUT            write the launcher OUTPUT: PACKAGE on the embedded stub or on STUB\n"
+    "  pack [STUB] PACKAGE OUTPUT            write the launcher OUTPUT from [STUB and] PACKAGE\n"
     "  inspect LAUNCHER                      show what a launcher will find in itself\n"
+    "  extract LAUNCHER OUTPUT               write the package file the launcher would write\n"
     "  config decode INPUT OUTPUT            unscramble a configuration file\n"
     "  config encode --key HEX INPUT OUTPUT  scramble a configuration file\n"
     "\n"
@@ -60,6 +62,21 @@ const char kInspectHelp[] =
     "number is printed), or when it carries a package header the launcher would reject (the\n"
     "reason names where the header breaks). A launcher without the checksum record is\n"
     "reported as unchecked, as the launcher extracts it unchecked.\n";
+
+const char kExtractHelp[] =
+    "usage: sfxpack extract LAUNCHER OUTPUT\n"
+    "\n"
+    "Writes to OUTPUT exactly the package file the launcher would write: the bytes after its\n"
+    "image, up to the recorded package length when one is recorded and fits (a signature\n"
+    "and its padding are left out), checked against the recorded CRC-32C when there is one.\n"
+    "Compare OUTPUT with the package to know, without Windows, that a signed launcher still\n"
+    "yields exactly what was packed.\n"
+    "\n"
+    "Refuses, and writes nothing, what the launcher would refuse: a file that is not a PE\n"
+    "image or is shorter than its image, a package that fails its checksum or lacks bytes\n"
+    "(a cut file, or a recorded length that reaches into the certificate table), an empty\n"
+    "package, and a package header the launcher would reject. OUTPUT appears only when\n"
+    "complete: it is written under a temporary name beside it and then renamed.\n";
 
 const char kConfigHelp[] =
     "usage: sfxpack config decode INPUT OUTPUT\n"
@@ -126,6 +143,14 @@ int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
     return InspectLauncher(args[0], out, err);
 }
 
+int RunExtract(int argc, const char* const* argv, FILE* out, FILE* err)
+{
+    std::vector<const char*> args;
+    if (!Positionals(argc, argv, &args) || args.size() != 2)
+        return UsageError(err, "extract takes LAUNCHER and OUTPUT", kExtractHelp);
+    return ExtractPackage(args[0], args[1], out, err);
+}
+
 int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     const char* keyText = nullptr;
@@ -185,6 +210,8 @@ int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
         return WantsHelp(rest, restArgs) ? Help(out, kPackHelp) : RunPack(rest, restArgs, out, err);
     if (strcmp(command, "inspect") == 0)
         return WantsHelp(rest, restArgs) ? Help(out, kInspectHelp) : RunInspect(rest, restArgs, out, err);
+    if (strcmp(command, "extract") == 0)
+        return WantsHelp(rest, restArgs) ? Help(out, kExtractHelp) : RunExtract(rest, restArgs, out, err);
     if (strcmp(command, "config") == 0)
         return RunConfig(rest, restArgs, out, err);
     std::string problem = std::string("unknown command ") + command;
