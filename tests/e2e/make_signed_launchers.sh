@@ -1,10 +1,13 @@
 #!/bin/sh
 # Signed launchers for the end-to-end tests, made as a publisher makes them:
-# packed by the Windows sfxpack under Wine, then signed with osslsigncode.
-#   aligned.exe     recorded length, the package ends on a multiple of 8: no padding
-#   padded.exe      recorded length, the signing tool pads 7 zero bytes
+# packed by the Windows sfxpack under Wine onto the stub it carries, then
+# signed with osslsigncode.
+#   paddingN.exe    recorded length; the launcher's length leaves the signer N
+#                   zero bytes of padding to add, for N from 0 to 7
+#   nested.exe      padding3.exe with a second signature nested in the first
 #   unrecorded.exe  stub and package concatenated without a recorded length
-# Each NAME.upd beside it is the package it carries.
+# Each NAME.upd beside it is the package it carries, NAME_unsigned.exe the
+# launcher before signing.
 # usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR
 set -eu
 wine_run=$1 tool=$2 stub=$3 sign=$4 certificates=$5 out=$6
@@ -33,25 +36,32 @@ write_package() {
 
 # Output goes to files, never a pipe: a wineserver started here would hold a pipe open.
 pack() {
-    "$wine_run" sfxpack.exe pack stub.exe "$1.upd" "$1_unsigned.exe" >"pack_$1.log" 2>&1 \
+    "$wine_run" sfxpack.exe pack "$1.upd" "$1_unsigned.exe" >"pack_$1.log" 2>&1 \
         || fail "sfxpack could not pack $1"
 }
 
+# sign NAME FROM [OPTION...]: signs FROM into NAME.exe.
 sign() {
-    sh "$sign" "$certificates" "$1_unsigned.exe" "$1.exe" >"sign_$1.log" 2>&1 || fail "could not sign $1.exe"
+    name=$1 from=$2
+    shift 2
+    sh "$sign" "$certificates" "$from" "$name.exe" "$@" >"sign_$name.log" 2>&1 || fail "could not sign $name.exe"
 }
 
-# Lengths follow from the stub's size, so the padding is 0 and 7 bytes whatever that size.
+# Lengths follow from the stub's size, so the paddings are 0 to 7 bytes whatever that size.
 stub_size=$(wc -c <stub.exe)
 aligned_length=$((4096 + (8 - (stub_size + 4096) % 8) % 8))
-write_package aligned.upd "$aligned_length"
-write_package padded.upd $((aligned_length + 1))
-cp padded.upd unrecorded.upd
+for padding in 0 1 2 3 4 5 6 7; do
+    name=padding$padding
+    write_package $name.upd $((aligned_length + (8 - padding) % 8))
+    pack $name
+    sign $name ${name}_unsigned.exe
+done
 
-pack aligned
-pack padded
+cp padding3.upd nested.upd
+cp padding3_unsigned.exe nested_unsigned.exe
+sign nested padding3.exe -nest -h sha512
+
+cp padding7.upd unrecorded.upd
 cat stub.exe unrecorded.upd >unrecorded_unsigned.exe
-sign aligned
-sign padded
-sign unrecorded
+sign unrecorded unrecorded_unsigned.exe
 exit 0

@@ -17,8 +17,6 @@ std::string Made(const std::string& file)
 
 class SignedLauncher : public ::testing::Test {
 protected:
-    void SetUp() override { MakeDir(temp); }
-
     // Checks through file sizes and the image's own security directory that
     // signing put padding zero bytes between the packed launcher and its
     // certificate table, and returns that table's bytes.
@@ -42,12 +40,17 @@ protected:
     }
 
     // Runs the signed launcher with one installation registered and returns the
-    // package file it wrote, once the updater has been started on it.
+    // package file it wrote, once the updater has been started on it. Each
+    // launcher runs in a folder of its own, with its own temporary directory.
     std::string PackageFileOf(const std::string& name)
     {
-        std::string launcher = root.Join("update_10_01_190.exe");
+        std::string dir = root.Join(name);
+        std::string temp = dir + "\\Temp";
+        MakeDir(dir);
+        MakeDir(temp);
+        std::string launcher = dir + "\\update_10_01_190.exe";
         EXPECT_TRUE(CopyFileA(Made(name + ".exe").c_str(), launcher.c_str(), FALSE));
-        std::string app = MakeInstallation(root.Join("App"), "10.01.188");
+        std::string app = MakeInstallation(dir + "\\App", "10.01.188");
         registry.Add("VOLTANIS", app);
         LauncherRun run(launcher, temp);
 
@@ -62,22 +65,40 @@ protected:
 
     InstallationsKey registry;
     TempDir root;
-    std::string temp = root.Join("Temp");
     std::string package;
 };
 
 TEST_F(SignedLauncher, PackageThatNeedsNoPaddingIsWrittenExactly)
 {
-    SignedWithPadding("aligned", 0);
-    std::string written = PackageFileOf("aligned");
+    SignedWithPadding("padding0", 0);
+    std::string written = PackageFileOf("padding0");
     EXPECT_EQ(written.size(), package.size());
     EXPECT_TRUE(written == package);
 }
 
 TEST_F(SignedLauncher, PackageThatNeedsSevenBytesOfPaddingIsWrittenExactly)
 {
-    SignedWithPadding("padded", 7);
-    std::string written = PackageFileOf("padded");
+    SignedWithPadding("padding7", 7);
+    std::string written = PackageFileOf("padding7");
+    EXPECT_EQ(written.size(), package.size());
+    EXPECT_TRUE(written == package);
+}
+
+// The paddings between, and a second signature nested in the first, which
+// grows the certificate table where the first signature put it.
+TEST_F(SignedLauncher, EveryOtherPaddingAndANestedSignatureWriteExactlyThePackage)
+{
+    for (size_t padding = 1; padding <= 6; ++padding) {
+        std::string name = "padding" + std::to_string(padding);
+        SignedWithPadding(name, padding);
+        std::string written = PackageFileOf(name);
+        EXPECT_EQ(written.size(), package.size()) << name;
+        EXPECT_TRUE(written == package) << name;
+    }
+    std::string firstTable = SignedWithPadding("padding3", 3);
+    std::string nestedTable = SignedWithPadding("nested", 3);
+    EXPECT_GT(nestedTable.size(), firstTable.size()) << "nested.exe holds no second signature";
+    std::string written = PackageFileOf("nested");
     EXPECT_EQ(written.size(), package.size());
     EXPECT_TRUE(written == package);
 }

@@ -113,6 +113,7 @@ protected:
         std::string size = std::to_string(package_.size());
         EXPECT_NE(run.out.find("payload size: " + size + "\nsigned: yes (certificate table at "), std::string::npos)
             << run.out;
+        EXPECT_NE(run.out.find(" bytes)\nsignatures: 1\n"), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("recorded package length: " + size + "\nrecorded package checksum: CRC-32C "
                                 + Hex8(ChecksumOf(package_)) + "\npackage intact\n" + kExampleFields),
                   std::string::npos)

@@ -30,6 +30,51 @@ TEST(Extract, WritesThePackageTheLauncherWouldWrite)
     EXPECT_TRUE(ReadFile(dir + "plain.upd") == package + "tail");
 }
 
+// A signer pads the launcher to a multiple of 8 before its certificate table,
+// so there are eight shapes, and a nested signature grows the table in place:
+// extract gives exactly the package from each, and inspect counts the signatures.
+TEST(Extract, EverySignatureShapeYieldsExactlyThePackageAndInspectCountsTheSignatures)
+{
+    std::string dir = TestFolder();
+    const size_t kStubSize = TinyStub().size();
+    const size_t kBase = 4096;
+    for (size_t padding = 0; padding < 8; ++padding) {
+        // The launcher's length modulo 8 decides the padding the signer adds.
+        size_t length = kBase + (16 - (kStubSize + kBase) % 8 - padding) % 8;
+        std::string package = ExamplePackage() + std::string(length - ExamplePackage().size(), 'p');
+        std::string name = "padded" + std::to_string(padding);
+        PackInto(dir, name + ".exe", package);
+        ASSERT_TRUE(SignLauncher(dir, name + ".exe", name + "_signed.exe")) << ReadFile(dir + "sign.log");
+        std::vector<std::string> launchers = {name + "_signed.exe"};
+        if (padding == 3) {
+            ASSERT_TRUE(SignLauncher(dir, name + "_signed.exe", name + "_nested.exe", "-nest -h sha512"))
+                << ReadFile(dir + "sign.log");
+            launchers.push_back(name + "_nested.exe");
+        }
+        for (size_t i = 0; i < launchers.size(); ++i) {
+            SCOPED_TRACE(launchers[i]);
+            std::string launcher = ReadFile(dir + launchers[i]);
+            uint32_t certificate = 0, certificateSize = 0;
+            ASSERT_EQ(CertificateTable(reinterpret_cast<const uint8_t*>(launcher.data()), 4096, &certificate,
+                                       &certificateSize),
+                      1);
+            EXPECT_EQ(certificate - kStubSize - package.size(), padding);
+
+            ToolRun extract = Sfxpack({"extract", dir + launchers[i], dir + "out.upd"});
+            ASSERT_EQ(extract.status, 0) << extract.err;
+            EXPECT_TRUE(ReadFile(dir + "out.upd") == package);
+
+            ToolRun inspect = Sfxpack({"inspect", dir + launchers[i]});
+            ASSERT_EQ(inspect.status, 0) << inspect.err;
+            EXPECT_NE(inspect.out.find("signed: yes (certificate table at " + std::to_string(certificate) + ", "
+                                       + std::to_string(certificateSize) + " bytes)\nsignatures: "
+                                       + std::to_string(i + 1) + "\n"),
+                      std::string::npos)
+                << inspect.out;
+        }
+    }
+}
+
 // Each refusal is one line, and neither OUTPUT nor a temporary is left.
 TEST(Extract, RefusesWhatTheLauncherWouldRefuseAndLeavesNoOutput)
 {

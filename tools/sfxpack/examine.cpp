@@ -4,26 +4,51 @@
 
 #include <stdint.h>
 
+#include <string>
+#include <vector>
+
 #include "file_io.h"
 #include "header_report.h"
 #include "launcher_file.h"
 #include "package/image_layout.h"
+#include "signatures.h"
 #include "status.h"
+#include "tool_limits.h"
 
 namespace {
 
-void PrintRecords(FILE* out, const LauncherFile& launcher)
+// The number of signatures, or why it cannot be told. The table lies past
+// the package, so it is read from the file, and only when it lies inside it.
+std::string SignatureCount(LauncherFile* launcher, uint32_t certificate, uint32_t certificateSize)
 {
+    if (certificateSize > launcher->size || certificate > launcher->size - certificateSize)
+        return "unknown, the certificate table reaches past the end of the file";
+    if (certificateSize > kMaxCertificateTableSize)
+        return "unknown, the certificate table is larger than " + std::to_string(kMaxCertificateTableSize) + " bytes";
+    std::vector<uint8_t> table(certificateSize);
+    if (!SeekTo(launcher->file, certificate) || !ReadExactly(launcher->file, table.data(), table.size()))
+        return "unknown, the certificate table cannot be read";
+    uint32_t count = 0;
+    if (!CountSignatures(table.data(), certificateSize, &count))
+        return "unknown, the certificate table is not PKCS#7 as signing tools write it";
+    return std::to_string(count);
+}
+
+void PrintRecords(FILE* out, LauncherFile* file)
+{
+    const LauncherFile& launcher = *file;
     const uint8_t* headers = launcher.headers.data();
     uint32_t headerSize = static_cast<uint32_t>(launcher.headers.size());
     uint32_t certificate = 0, certificateSize = 0, recorded = 0, checksum = 0;
     bool isSigned = CertificateTable(headers, headerSize, &certificate, &certificateSize) != 0;
     bool hasLength = RecordedPackageLength(headers, headerSize, &recorded) != 0;
     bool hasChecksum = RecordedPackageChecksum(headers, headerSize, &checksum) != 0;
-    if (isSigned)
+    if (isSigned) {
         fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", certificate, certificateSize);
-    else
+        fprintf(out, "signatures: %s\n", SignatureCount(file, certificate, certificateSize).c_str());
+    } else {
         fputs("signed: no\n", out);
+    }
     if (hasLength)
         fprintf(out, "recorded package length: %u\n", recorded);
     else
@@ -77,7 +102,7 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
 {
     const PayloadPlan& plan = launcher->plan;
     fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
-    PrintRecords(out, *launcher);
+    PrintRecords(out, launcher);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
     if (plan.length == 0)

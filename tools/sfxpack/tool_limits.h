@@ -8,8 +8,10 @@
 // does not fit in 32, so a launcher may be at most 4 GiB - 1 byte.
 const uint64_t kMaxLauncherSize = 0xFFFFFFFFu;
 
-// Stubs and configuration files are read whole; they are kilobytes in practice.
+// Stubs, configuration files and certificate tables are read whole; they are
+// kilobytes in practice.
 const uint64_t kMaxWholeFileSize = 256u << 20;
+const uint32_t kMaxCertificateTableSize = 16u << 20;
 
 // Packages are streamed, never held whole: large enough that each read and
 // write costs little per byte, small enough to be nothing next to a package.
