@@ -36,6 +36,10 @@ expect_line() {
     grep -qxF "$2" "$1.out" || fail "$1 did not print: $2"
 }
 
+# Publishers get a stripped tool: no COFF symbol table in its file header.
+pe=$(od -An -tu4 -j60 -N4 sfxpack.exe | tr -d ' ')
+[ "$(od -An -tu4 -j $((pe + 12)) -N8 sfxpack.exe | tr -s ' ')" = " 0 0" ] || fail "sfxpack.exe carries symbols"
+
 # The example header: 10.01.188 to 10.01.190, format type 2, then a body.
 # The versions go in through %s: an octal escape would swallow their leading digits.
 printf 'PATCH\011\0\0\0PATCHHEAD\012\0\0\0SRCVERSION\011\0\0\0%s\0\012\0\0\0DSTVERSION\011\0\0\0%s\0\012\0\0\0FORMATTYPE\004\0\0\0\002\0\0\0PATCHBODY' 10.01.188 10.01.190 >package.upd

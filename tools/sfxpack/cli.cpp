@@ -54,9 +54,10 @@ const char kPackHelp[] =
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"
     "\n"
-    "Prints the payload offset and size, whether the launcher is signed, the recorded\n"
-    "package length and checksum, whether the package is intact, and the package header's\n"
-    "source and target versions and format type.\n"
+    "Prints the payload offset and size; whether the launcher is signed, where its\n"
+    "certificate table lies and how many signatures it holds (a nested signature counts as\n"
+    "one more); the recorded package length and checksum; whether the package is intact;\n"
+    "and the package header's source and target versions and format type.\n"
     "Exit status 1 when LAUNCHER is not a PE image or is shorter than its image, when its\n"
     "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
     "number is printed), or when it carries a package header the launcher would reject (the\n"
