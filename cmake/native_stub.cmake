@@ -3,9 +3,6 @@
 # the cross build's flags, so it is the same bytes as the cross build's stub.
 include(ExternalProject)
 
-if(NOT DEFINED SFX_SOURCE_DATE_EPOCH)
-    set(SFX_SOURCE_DATE_EPOCH "$ENV{SOURCE_DATE_EPOCH}")
-endif()
 set(SFX_STUB_TREE ${CMAKE_BINARY_DIR}/stub)
 set(SFX_EMBEDDED_STUB ${SFX_STUB_TREE}/update_sfx/update_sfx.exe)
 
