@@ -34,50 +34,65 @@ std::string SignatureCount(LauncherFile* launcher, uint32_t certificate, uint32_
     return std::to_string(count);
 }
 
-void PrintRecords(FILE* out, LauncherFile* file)
+// The records and signature as the image holds them.
+struct Records {
+    bool isSigned;
+    uint32_t certificate, certificateSize;
+    bool hasLength;
+    uint32_t length;
+    bool hasChecksum;
+    uint32_t checksum;
+};
+
+Records ReadRecords(const LauncherFile& launcher)
 {
-    const LauncherFile& launcher = *file;
     const uint8_t* headers = launcher.headers.data();
     uint32_t headerSize = static_cast<uint32_t>(launcher.headers.size());
-    uint32_t certificate = 0, certificateSize = 0, recorded = 0, checksum = 0;
-    bool isSigned = CertificateTable(headers, headerSize, &certificate, &certificateSize) != 0;
-    bool hasLength = RecordedPackageLength(headers, headerSize, &recorded) != 0;
-    bool hasChecksum = RecordedPackageChecksum(headers, headerSize, &checksum) != 0;
-    if (isSigned) {
-        fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", certificate, certificateSize);
-        fprintf(out, "signatures: %s\n", SignatureCount(file, certificate, certificateSize).c_str());
+    Records records = {};
+    records.isSigned = CertificateTable(headers, headerSize, &records.certificate, &records.certificateSize) != 0;
+    records.hasLength = RecordedPackageLength(headers, headerSize, &records.length) != 0;
+    records.hasChecksum = RecordedPackageChecksum(headers, headerSize, &records.checksum) != 0;
+    return records;
+}
+
+void PrintRecords(FILE* out, LauncherFile* launcher, const Records& records)
+{
+    if (records.isSigned) {
+        fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", records.certificate, records.certificateSize);
+        fprintf(out, "signatures: %s\n", SignatureCount(launcher, records.certificate, records.certificateSize).c_str());
     } else {
         fputs("signed: no\n", out);
     }
-    if (hasLength)
-        fprintf(out, "recorded package length: %u\n", recorded);
+    if (records.hasLength)
+        fprintf(out, "recorded package length: %u\n", records.length);
     else
         fputs("recorded package length: none\n", out);
-    if (hasChecksum)
-        fprintf(out, "recorded package checksum: CRC-32C %08X\n", checksum);
+    if (records.hasChecksum)
+        fprintf(out, "recorded package checksum: CRC-32C %08X\n", records.checksum);
     else
         fputs("recorded package checksum: none\n", out);
+}
 
-    // What the launcher will copy besides the package, said where it happens.
+// What the launcher will copy besides the package, or leave out, said where it happens.
+void PrintNotes(FILE* out, const LauncherFile& launcher, const Records& records)
+{
     const PayloadPlan& plan = launcher.plan;
     uint32_t afterImage = launcher.size - plan.offset;
-    if (!launcher.planned)
-        return;
-    if (hasChecksum && !hasLength)
+    if (records.hasChecksum && !records.hasLength)
         fputs("note: a checksum without a recorded length is not checked\n", out);
     if (plan.checked && !CertificateBoundsPackage(launcher) && afterImage > plan.length)
         fprintf(out, "note: %u bytes follow the recorded package length; the launcher leaves them out\n",
                 afterImage - plan.length);
-    else if (isSigned && !hasLength)
+    else if (records.isSigned && !records.hasLength)
         fputs("note: without a recorded length the launcher copies the signature into the package file\n", out);
-    else if (!plan.checked && isSigned && plan.length != recorded)
+    else if (!plan.checked && records.isSigned && plan.length != records.length)
         fputs("note: the recorded length does not fit before the certificate table and is ignored\n", out);
-    else if (!plan.checked && !isSigned && hasLength && recorded < afterImage)
+    else if (!plan.checked && !records.isSigned && records.hasLength && records.length < afterImage)
         fprintf(out, "note: %u bytes follow the recorded package length; the launcher copies them too\n",
-                afterImage - recorded);
-    else if (!plan.checked && !isSigned && hasLength && recorded > afterImage)
+                afterImage - records.length);
+    else if (!plan.checked && !records.isSigned && records.hasLength && records.length > afterImage)
         fprintf(out, "note: the payload is %u bytes shorter than the recorded package length\n",
-                recorded - afterImage);
+                records.length - afterImage);
 }
 
 // The launcher checks the package before it reads the header: a damaged
@@ -102,9 +117,11 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
 {
     const PayloadPlan& plan = launcher->plan;
     fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
-    PrintRecords(out, launcher);
+    Records records = ReadRecords(*launcher);
+    PrintRecords(out, launcher, records);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
+    PrintNotes(out, *launcher, records);
     if (plan.length == 0)
         return Refuse(err, "LAUNCHER %s carries no package after its image", path);
     int status = CheckIntegrity(path, launcher, out, err);
