@@ -1,16 +1,29 @@
-// Times one program start under Wine and prints the milliseconds:
-//   bench_driver box EXE TEMPDIR      until EXE shows a window (then closes it)
-//   bench_driver file EXE TEMPDIR LOG until the file LOG appears
-//   bench_driver exit EXE TEMPDIR     until EXE has exited
+// Times one program start, or one file copy, under Wine and prints the milliseconds:
+//   bench_driver box EXE TEMPDIR         until EXE shows a window (then closes it)
+//   bench_driver hold EXE TEMPDIR MARK   the same, then creates MARK and closes the
+//                                        window only once MARK is gone, so that the
+//                                        caller can read the process's peak memory
+//   bench_driver file EXE TEMPDIR LOG    until the file LOG appears; a chooser that
+//                                        shows up meanwhile gets its first item at once
+//   bench_driver exit EXE TEMPDIR        until EXE has exited
+//   bench_driver copy FROM TO            CopyFileW, as a user copies a launcher
+//   bench_driver crc                     the package checksum's throughput in MB/s,
+//                                        with the processor's instruction, then the table
 #include <windows.h>
 
 #include <stdio.h>
 
 #include <string>
+#include <vector>
 
+#include "package/checksum.h"
 #include "window_driver.h"
 
 namespace {
+
+const DWORD kTimeoutMs = 300000;
+const wchar_t kChooserCaption[] = L"Вибір каталога програми";
+const int kChooserList = 1001;
 
 double Now()
 {
@@ -20,13 +33,26 @@ double Now()
     return 1000.0 * static_cast<double>(count.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-}  // namespace
-
-int wmain(int argc, wchar_t** argv)
+bool Exists(const wchar_t* path)
 {
-    if (argc < 4)
-        return 2;
-    std::wstring mode = argv[1];
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Waits for LOG, answering the chooser the way a user in a hurry would.
+void WaitForLog(DWORD pid, const wchar_t* log, double start)
+{
+    while (!Exists(log) && Now() - start < kTimeoutMs) {
+        HWND chooser = WaitForDialog(pid, 1, kChooserCaption);
+        if (chooser != nullptr) {
+            SendMessageW(GetDlgItem(chooser, kChooserList), LB_SETCURSEL, 0, 0);
+            PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+            WaitUntilGone(chooser, kTimeoutMs);
+        }
+    }
+}
+
+double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
+{
     std::wstring environment = EnvironmentWithTemp(argv[3]);
     std::wstring commandLine = L"\"" + std::wstring(argv[2]) + L"\"";
     STARTUPINFOW startup = {};
@@ -35,24 +61,69 @@ int wmain(int argc, wchar_t** argv)
     double start = Now();
     if (!CreateProcessW(argv[2], &commandLine[0], nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
                         &environment[0], nullptr, &startup, &process))
-        return 1;
+        return -1;
     CloseHandle(process.hThread);
     double elapsed = -1;
-    if (mode == L"box") {
-        HWND box = WaitForDialog(process.dwProcessId, 120000);
+    if ((mode == L"box" || mode == L"hold") && argc > 3) {
+        HWND box = WaitForDialog(process.dwProcessId, kTimeoutMs);
         elapsed = Now() - start;
+        if (mode == L"hold" && argc > 4) {
+            CloseHandle(CreateFileW(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+            while (Exists(argv[4]) && Now() - start < kTimeoutMs)
+                Sleep(10);
+        }
         if (box != nullptr)
             ReadAndCloseBox(box);
     } else if (mode == L"file" && argc > 4) {
-        while (GetFileAttributesW(argv[4]) == INVALID_FILE_ATTRIBUTES && Now() - start < 120000)
-            Sleep(1);
+        WaitForLog(process.dwProcessId, argv[4], start);
         elapsed = Now() - start;
     } else {
-        WaitForSingleObject(process.hProcess, 120000);
+        WaitForSingleObject(process.hProcess, kTimeoutMs);
         elapsed = Now() - start;
     }
-    WaitForSingleObject(process.hProcess, 120000);
+    WaitForSingleObject(process.hProcess, kTimeoutMs);
     CloseHandle(process.hProcess);
+    return elapsed;
+}
+
+// Throughput over 256 MiB held in memory, so that only the checksum is timed.
+void PrintChecksumThroughput()
+{
+    const uint32_t kBytes = 256u << 20;
+    std::vector<uint8_t> bytes(kBytes);
+    for (uint32_t i = 0; i < kBytes; ++i)
+        bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 24);
+    Crc32c crc;
+    Crc32cInit(&crc);
+    bool hasInstruction = crc.hardware != 0;
+    for (int hardware = 1; hardware >= 0; --hardware) {
+        crc.hardware = hardware && hasInstruction;
+        double start = Now();
+        uint32_t value = Crc32cUpdate(&crc, 0, bytes.data(), kBytes);
+        double elapsed = Now() - start;
+        printf("%s: %.0f MB/s (%08X)\n", crc.hardware ? "instruction" : "table", kBytes / 1000.0 / elapsed, value);
+    }
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc == 2 && std::wstring(argv[1]) == L"crc") {
+        PrintChecksumThroughput();
+        return 0;
+    }
+    if (argc < 4)
+        return 2;
+    std::wstring mode = argv[1];
+    double elapsed = -1;
+    if (mode == L"copy") {
+        double start = Now();
+        if (CopyFileW(argv[2], argv[3], FALSE))
+            elapsed = Now() - start;
+    } else {
+        elapsed = TimeRun(mode, argc, argv);
+    }
     printf("%.1f\n", elapsed);
-    return 0;
+    return elapsed < 0 ? 1 : 0;
 }
