@@ -106,17 +106,25 @@ int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, ui
     return *offset != 0 && *length != 0 ? 1 : 0;
 }
 
+// Where a package that starts at offset can end: at a signed file's certificate
+// table, or at the end of the file. The certificate offset comes from the
+// file: one past its end would let a record claim bytes the file does not have.
+static uint32_t PackageLimit(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, bool* isSigned)
+{
+    uint32_t certificate, certificateSize;
+    *isSigned = CertificateTable(headers, size, &certificate, &certificateSize) && certificate >= offset
+                && certificate <= fileSize;
+    return *isSigned ? certificate : fileSize;
+}
+
 int PayloadLength(const uint8_t* headers, uint32_t size, uint32_t offset, uint32_t fileSize, uint32_t* length)
 {
     if (fileSize < offset)
         return 0;
     *length = fileSize - offset;
-    uint32_t certificate, certificateSize, recorded;
-    // The certificate offset comes from the file: one past its end would let the
-    // record claim bytes the file does not have.
-    if (CertificateTable(headers, size, &certificate, &certificateSize)
-        && RecordedPackageLength(headers, size, &recorded) && certificate >= offset && certificate <= fileSize
-        && recorded <= certificate - offset)
+    bool isSigned;
+    uint32_t limit = PackageLimit(headers, size, offset, fileSize, &isSigned), recorded;
+    if (isSigned && RecordedPackageLength(headers, size, &recorded) && recorded <= limit - offset)
         *length = recorded;
     return 1;
 }
@@ -151,12 +159,9 @@ int PlanPayload(const uint8_t* headers, uint32_t size, uint32_t fileSize, Payloa
     uint32_t recorded;
     if (!RecordedPackageLength(headers, size, &recorded) || !RecordedPackageChecksum(headers, size, &plan->checksum))
         return 1;
-    // A signed launcher's package ends before its certificate table; an
-    // unsigned one's before the end of the file. Less than recorded is a cut file.
-    uint32_t end = fileSize, certificate, certificateSize;
-    if (CertificateTable(headers, size, &certificate, &certificateSize) && certificate >= plan->offset
-        && certificate <= fileSize)
-        end = certificate;
+    // Less room than recorded is a cut file.
+    bool isSigned;
+    uint32_t end = PackageLimit(headers, size, plan->offset, fileSize, &isSigned);
     plan->checked = 1;
     if (recorded > end - plan->offset) {
         plan->missing = recorded - (end - plan->offset);
