@@ -1,6 +1,15 @@
 // Payload extraction: the bytes after the executable image, copied through
 // read-only views of the launcher's own file, one bounded view and one write
 // at a time, and held to the packing tool's checksum when it recorded one.
+//
+// A launcher on a network share or a USB stick can lose its medium mid-read.
+// WriteFile then fails with an error, but the checksum reads the view itself,
+// and a page that cannot be read in raises an exception there. A vectored
+// handler, registered only while extraction runs, catches such a fault inside
+// the current view: it puts zeroed memory where the view was, so that the
+// interrupted read completes harmlessly, and marks the view failed; the copy
+// then ends with result 0 and the launch sequence reports it as any failed
+// extraction.
 #include "package/payload.h"
 
 #include <windows.h>
@@ -21,17 +30,61 @@ const uint8_t* Headers()
     return reinterpret_cast<const uint8_t*>(g_hInstance);
 }
 
-// Maps the view that carries the payload from done on into *view, or leaves
-// it empty when the whole payload has been carried. 0 when mapping fails.
-int MapNextView(HANDLE mapping, const PayloadPlan& plan, uint32_t done, PayloadView* next, const uint8_t** view)
+// The mapped view, as the fault handler sees it.
+struct GuardedView {
+    const uint8_t* base;  // nullptr while no view is mapped
+    uint32_t length;
+    volatile LONG failed;  // the handler replaced the view: its bytes are lost
+};
+
+// A vectored handler takes no argument of its own: the one extraction of the
+// process publishes its view here while the handler is registered.
+GuardedView* guardedView = nullptr;
+
+// Windows reports a page that could not be read in as an in-page error, Wine
+// as an access violation; either counts only inside the current view.
+LONG CALLBACK ViewFaultHandler(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+    GuardedView* view = guardedView;
+    if (view == nullptr || view->base == nullptr || view->failed || record->NumberParameters < 2
+        || (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR && record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION))
+        return EXCEPTION_CONTINUE_SEARCH;
+    uintptr_t address = record->ExceptionInformation[1];
+    uintptr_t base = reinterpret_cast<uintptr_t>(view->base);
+    if (address < base || address - base >= view->length)
+        return EXCEPTION_CONTINUE_SEARCH;
+    void* at = const_cast<uint8_t*>(view->base);
+    UnmapViewOfFile(at);
+    if (VirtualAlloc(at, view->length, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != at)
+        return EXCEPTION_CONTINUE_SEARCH;
+    view->failed = 1;
+    return EXCEPTION_CONTINUE_EXECUTION;
+}
+
+void ReleaseView(GuardedView* view)
+{
+    if (view->base == nullptr)
+        return;
+    void* at = const_cast<uint8_t*>(view->base);
+    if (view->failed)
+        VirtualFree(at, 0, MEM_RELEASE);
+    else
+        UnmapViewOfFile(at);
+    view->base = nullptr;
+}
+
+// Maps the view that carries the payload from done on, or leaves the view
+// empty when the whole payload has been carried. 0 when mapping fails.
+int MapNextView(HANDLE mapping, const PayloadPlan& plan, uint32_t done, PayloadView* next, GuardedView* view)
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
-    *view = nullptr;
     if (!NextPayloadView(plan.offset, plan.length, done, system.dwAllocationGranularity, kPayloadViewSize, next))
         return 1;
-    *view = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, next->mapOffset, next->mapLength));
-    return *view != nullptr;
+    view->length = next->mapLength;
+    view->base = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, next->mapOffset, next->mapLength));
+    return view->base != nullptr;
 }
 
 // Files of 4 GiB or more are outside the design: their low 32 bits would
@@ -50,7 +103,8 @@ int ExtractPayload(const char* packageFilePath)
     int result = 0;
     HANDLE ownFile = INVALID_HANDLE_VALUE;
     HANDLE mapping = nullptr;
-    const uint8_t* view = nullptr;
+    GuardedView view = {nullptr, 0, 0};
+    void* handler = nullptr;
     HANDLE packageFile = INVALID_HANDLE_VALUE;
     char ownPath[kPathSize];
     PayloadPlan plan;
@@ -71,6 +125,11 @@ int ExtractPayload(const char* packageFilePath)
     mapping = CreateFileMappingA(ownFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping == nullptr)
         goto cleanup;
+    guardedView = &view;
+    // First in line, so that no other handler sees a fault it cannot mend.
+    handler = AddVectoredExceptionHandler(1, ViewFaultHandler);
+    if (handler == nullptr)
+        goto cleanup;
     // The first view is taken before the package file is created, so a file
     // that cannot be viewed leaves no package file behind.
     planned = PlanFromFile(ownFile, &plan);
@@ -84,15 +143,19 @@ int ExtractPayload(const char* packageFilePath)
         goto cleanup;
     if (plan.checked)
         Crc32cInit(&crc);
-    while (view != nullptr) {
+    while (view.base != nullptr) {
         DWORD written = 0;
+        const uint8_t* bytes = view.base + next.skip;
         // Checked first, while the view is being faulted in; the write then reads it from cache.
         if (plan.checked)
-            checksum = Crc32cUpdate(&crc, checksum, view + next.skip, next.length);
-        if (!WriteFile(packageFile, view + next.skip, next.length, &written, nullptr) || written != next.length)
+            checksum = Crc32cUpdate(&crc, checksum, bytes, next.length);
+        // A view lost to a read error holds zeros in place of its bytes: asked
+        // before the write, so they never reach the package file, and after it,
+        // in case the write itself touched the view.
+        if (view.failed || !WriteFile(packageFile, bytes, next.length, &written, nullptr) || written != next.length
+            || view.failed)
             goto cleanup;
-        UnmapViewOfFile(view);
-        view = nullptr;
+        ReleaseView(&view);
         done += next.length;
         if (!MapNextView(mapping, plan, done, &next, &view))
             goto cleanup;
@@ -101,8 +164,10 @@ int ExtractPayload(const char* packageFilePath)
     result = !plan.checked || checksum == plan.checksum ? 1 : 0;
 
 cleanup:
-    if (view != nullptr)
-        UnmapViewOfFile(view);
+    ReleaseView(&view);
+    if (handler != nullptr)
+        RemoveVectoredExceptionHandler(handler);
+    guardedView = nullptr;
     if (mapping != nullptr)
         CloseHandle(mapping);
     if (ownFile != INVALID_HANDLE_VALUE)
