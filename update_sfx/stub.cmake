@@ -19,3 +19,10 @@ set_target_properties(update_sfx PROPERTIES LINKER_LANGUAGE CXX)
 
 # Builds of one commit give the same stub, byte for byte.
 sfx_image_time_stamp(update_sfx)
+
+# Started from a network share or a USB stick, the stub's own pages are read
+# from the page file rather than from a medium that may vanish mid-run.
+find_program(SFX_PERL perl REQUIRED)
+add_custom_command(TARGET update_sfx POST_BUILD
+    COMMAND ${SFX_PERL} ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.pl $<TARGET_FILE:update_sfx>
+    VERBATIM)

@@ -2,6 +2,9 @@
 // resources, and the payload starting exactly at its end.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <imagehlp.h>
+
 #include <set>
 
 #include "harness.h"
@@ -38,6 +41,13 @@ TEST(StubImage, IsARelocatable32BitGuiImageForWindows50)
     EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE);
     EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NO_SEH);
     EXPECT_FALSE(image.nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    // Run from the page file when started from a share or a stick, with a checksum that matches the marks.
+    EXPECT_TRUE(image.nt->FileHeader.Characteristics & IMAGE_FILE_REMOVABLE_RUN_FROM_SWAP);
+    EXPECT_TRUE(image.nt->FileHeader.Characteristics & IMAGE_FILE_NET_RUN_FROM_SWAP);
+    DWORD stored = 0, computed = 0;
+    ASSERT_NE(CheckSumMappedFile(&image.bytes[0], static_cast<DWORD>(image.bytes.size()), &stored, &computed),
+              nullptr);
+    EXPECT_EQ(stored, computed);
     const IMAGE_DATA_DIRECTORY& relocations =
         image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC];
     EXPECT_NE(relocations.Size, 0u);
