@@ -36,7 +36,7 @@ protected:
         std::vector<std::wstring> items = ChooserItems(chooser);
         int index = -1;
         for (size_t i = 0; i < items.size(); ++i) {
-            if (items[i].size() > dir.size() && items[i].substr(items[i].size() - dir.size()) == Wide(dir))
+            if (items[i].size() > dir.size() && items[i].substr(items[i].size() - dir.size()) == WidePath(dir))
                 index = static_cast<int>(i);
         }
         EXPECT_GE(index, 0) << dir;
@@ -72,7 +72,7 @@ TEST_F(Chooser, ListsVersionAndDirectorySortedWithTheFirstSelected)
     LauncherRun run(Launcher(2), temp);
     HWND chooser = run.WaitForChooser();
     ASSERT_NE(chooser, nullptr);
-    std::vector<std::wstring> expected = {L"10.01.188 - " + Wide(root.Join("B")), L"10.01.189 - " + Wide(root.Join("A"))};
+    std::vector<std::wstring> expected = {L"10.01.188 - " + WidePath(root.Join("B")), L"10.01.189 - " + WidePath(root.Join("A"))};
     EXPECT_EQ(ChooserItems(chooser), expected);
     EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1001), LB_GETCURSEL, 0, 0), 0);
     PressButton(chooser, IDCANCEL);

@@ -5,15 +5,6 @@
 
 #include <algorithm>
 
-std::wstring Wide(const std::string& ansi)
-{
-    int size = MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, nullptr, 0);
-    std::wstring out(size, L'\0');
-    MultiByteToWideChar(CP_ACP, 0, ansi.c_str(), -1, &out[0], size);
-    out.resize(size > 0 ? size - 1 : 0);
-    return out;
-}
-
 std::wstring FromUtf8(const std::string& text)
 {
     int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
@@ -26,7 +17,7 @@ std::wstring FromUtf8(const std::string& text)
 std::wstring ExpectedCommandLine(const std::string& installation, const std::string& workDir)
 {
     std::string updater = installation + (installation.back() == '\\' ? "" : "\\") + "update.exe";
-    return Wide("\"" + updater + "\" /UL \"" + installation + "\" \"" + workDir + "\"");
+    return WidePath("\"" + updater + "\" /UL \"" + installation + "\" \"" + workDir + "\"");
 }
 
 std::string StubBytes()
@@ -43,15 +34,26 @@ std::string MakeLauncher(const std::string& dir, const std::string& name, const 
 
 std::string MakeInstallation(const std::string& dir, const std::string& version)
 {
-    InstallFolder folder(dir);
-    folder.Config(ConfigXml("LOCAL", version));
-    CopyFileA(kFakeUpdaterPath, (dir + "\\update.exe").c_str(), FALSE);
+    MakeInstallation(WidePath(dir), version);
     return dir;
+}
+
+void MakeInstallation(const std::wstring& dir, const std::string& version)
+{
+    MakeDir(dir);
+    MakeDir(dir + L"\\config");
+    WriteBytes(dir + L"\\config\\global.xml", ConfigXml("LOCAL", version));
+    CopyFileW(WidePath(kFakeUpdaterPath).c_str(), (dir + L"\\update.exe").c_str(), FALSE);
 }
 
 std::vector<std::string> UpdaterLog(const std::string& installation, DWORD timeoutMs)
 {
-    std::string path = installation + "\\updater_log.txt";
+    return UpdaterLog(WidePath(installation), timeoutMs);
+}
+
+std::vector<std::string> UpdaterLog(const std::wstring& installation, DWORD timeoutMs)
+{
+    std::wstring path = installation + L"\\updater_log.txt";
     DWORD start = GetTickCount();
     while (!Exists(path)) {
         if (GetTickCount() - start > timeoutMs)
@@ -89,9 +91,14 @@ std::vector<std::string> WorkEntries(const std::string& dir)
 
 LauncherRun::LauncherRun(const std::string& launcher, const std::string& tempDir,
                          const std::vector<std::wstring>& extra)
+    : LauncherRun(WidePath(launcher), WidePath(tempDir), extra)
 {
-    std::wstring environment = EnvironmentWithTemp(Wide(tempDir), extra);
-    std::wstring application = Wide(launcher);
+}
+
+LauncherRun::LauncherRun(const std::wstring& application, const std::wstring& tempDir,
+                         const std::vector<std::wstring>& extra)
+{
+    std::wstring environment = EnvironmentWithTemp(tempDir, extra);
     std::wstring commandLine = L"\"" + application + L"\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -102,7 +109,7 @@ LauncherRun::LauncherRun(const std::string& launcher, const std::string& tempDir
         process_ = info.hProcess;
         pid_ = info.dwProcessId;
     }
-    EXPECT_NE(process_, nullptr) << launcher << " error " << GetLastError();
+    EXPECT_NE(process_, nullptr) << application << " error " << GetLastError();
 }
 
 LauncherRun::~LauncherRun()

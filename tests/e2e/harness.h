@@ -26,10 +26,12 @@ std::string MakeLauncher(const std::string& dir, const std::string& name, const 
 // A local installation folder: config\global.xml with the version and the
 // recording fake updater as update.exe.
 std::string MakeInstallation(const std::string& dir, const std::string& version);
+void MakeInstallation(const std::wstring& dir, const std::string& version);
 
 // What the fake updater recorded: its command line and working directory,
 // waited for up to timeoutMs. Empty when it never ran.
 std::vector<std::string> UpdaterLog(const std::string& installation, DWORD timeoutMs = 10000);
+std::vector<std::string> UpdaterLog(const std::wstring& installation, DWORD timeoutMs = 10000);
 
 // Names of the UPD work directories (and files) in dir, sorted.
 std::vector<std::string> WorkEntries(const std::string& dir);
@@ -37,7 +39,10 @@ std::vector<std::string> WorkEntries(const std::string& dir);
 // One run of a launcher, with its own temporary directory.
 class LauncherRun {
 public:
+    // extra: NAME=value entries that replace or add to the environment.
     LauncherRun(const std::string& launcher, const std::string& tempDir, const std::vector<std::wstring>& extra = {});
+    LauncherRun(const std::wstring& launcher, const std::wstring& tempDir,
+                const std::vector<std::wstring>& extra = {});
     ~LauncherRun();
     bool Started() const { return process_ != nullptr; }
     DWORD Pid() const { return pid_; }
@@ -59,7 +64,6 @@ std::vector<std::wstring> ChooserItems(HWND chooser);
 void SelectItem(HWND chooser, int index);
 void PressButton(HWND dialog, int id);
 
-std::wstring Wide(const std::string& ansi);
 std::wstring FromUtf8(const std::string& text);
 
 // The updater's command line for an installation and a work directory, as the

@@ -101,6 +101,14 @@ public:
     {
         AddValue(name, REG_SZ, directory + '\0');
     }
+    // The same in UTF-16, for a directory the test's code page cannot spell.
+    void Add(const std::string& name, const std::wstring& directory)
+    {
+        HKEY subkey = AddSubkey(name);
+        RegSetValueExW(subkey, L"PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(directory.c_str()),
+                       static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(subkey);
+    }
     void AddWithoutPath(const std::string& name) { RegCloseKey(AddSubkey(name)); }
 
     // The subkeys' names in the order the registry itself enumerates them.

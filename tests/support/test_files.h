@@ -17,8 +17,16 @@ private:
     std::string path_;
 };
 
+// Each takes a path in the test's code page or in UTF-16.
 void WriteBytes(const std::string& path, const std::string& bytes);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
 std::string ReadBytes(const std::string& path);
+std::string ReadBytes(const std::wstring& path);
 bool Exists(const std::string& path);
+bool Exists(const std::wstring& path);
 void MakeDir(const std::string& path);
+void MakeDir(const std::wstring& path);
 void RemoveTree(const std::string& path);
+void RemoveTree(const std::wstring& path);
+
+std::wstring WidePath(const std::string& path);

@@ -117,23 +117,25 @@ void BoxWatcher::Run()
 
 std::wstring EnvironmentWithTemp(const std::wstring& tempDir, const std::vector<std::wstring>& extra)
 {
+    std::vector<std::wstring> added = {L"TEMP=" + tempDir, L"TMP=" + tempDir};
+    added.insert(added.end(), extra.begin(), extra.end());
+    auto replaced = [&added](const wchar_t* entry) {
+        for (const std::wstring& add : added) {
+            size_t name = add.find(L'=') + 1;
+            if (_wcsnicmp(entry, add.c_str(), name) == 0)
+                return true;
+        }
+        return false;
+    };
     std::wstring block;
     wchar_t* strings = GetEnvironmentStringsW();
     for (const wchar_t* p = strings; *p != L'\0'; p += lstrlenW(p) + 1) {
-        if (_wcsnicmp(p, L"TEMP=", 5) == 0 || _wcsnicmp(p, L"TMP=", 4) == 0)
-            continue;
-        block += p;
-        block += L'\0';
+        if (!replaced(p))
+            block += std::wstring(p) + L'\0';
     }
     FreeEnvironmentStringsW(strings);
-    for (const wchar_t* name : {L"TEMP=", L"TMP="}) {
-        block += name + tempDir;
-        block += L'\0';
-    }
-    for (const std::wstring& entry : extra) {
-        block += entry;
-        block += L'\0';
-    }
+    for (const std::wstring& entry : added)
+        block += entry + L'\0';
     block += L'\0';
     return block;
 }

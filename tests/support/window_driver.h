@@ -27,7 +27,8 @@ HWND WaitForDialog(DWORD pid, DWORD timeoutMs, const std::wstring& caption = L""
 bool WaitUntilGone(HWND window, DWORD timeoutMs);
 
 // This process's environment with TEMP and TMP set to tempDir and the extra
-// NAME=value entries added, as a block for CreateProcessW with CREATE_UNICODE_ENVIRONMENT.
+// NAME=value entries put in place of any of the same name, as a block for
+// CreateProcessW with CREATE_UNICODE_ENVIRONMENT.
 std::wstring EnvironmentWithTemp(const std::wstring& tempDir, const std::vector<std::wstring>& extra = {});
 
 // Reads a message box and presses its OK button.

@@ -5,13 +5,14 @@
 #include <shlwapi.h>
 
 #include "discovery/install_check.h"
+#include "launcher/ansi_path.h"
 
 namespace {
 
 const char kInstallationsKey[] = "SOFTWARE\\Korvella";
 const char kInstallationPrefix[] = "VOLTANIS";
 const int kInstallationPrefixLength = sizeof(kInstallationPrefix) - 1;
-const char kPathValue[] = "PATH";
+const wchar_t kPathValue[] = L"PATH";
 
 // Adds a copy at the end of the list, which grows by exactly one record. When
 // the heap refuses, the list stays as it was and only this copy is lost.
@@ -26,9 +27,7 @@ void AppendInstallation(InstallationRecord** list, uint32_t* count, const Instal
     if (grown == nullptr)
         return;
     *list = static_cast<InstallationRecord*>(grown);
-    InstallationRecord* added = &(*list)[*count];
-    lstrcpynA(added->path, found->path, kPathSize);
-    added->version = found->version;
+    (*list)[*count] = *found;
     ++*count;
 }
 
@@ -44,21 +43,38 @@ void FreeInstallations(InstallationRecord** list, uint32_t* count)
 
 int ReadInstallPath(HKEY subkey, InstallationRecord* record)
 {
-    // One byte beyond what the query may fill, for the terminator that a value
-    // stored without one, or not as a string, lacks.
-    char directory[kPathSize + 1];
-    DWORD size = kPathSize;
-    if (RegQueryValueExA(subkey, kPathValue, nullptr, nullptr, reinterpret_cast<BYTE*>(directory), &size)
+    // One character beyond what the query may fill, for the terminator that a
+    // value stored without one, or not as a string, lacks.
+    wchar_t value[kPathSize + 1];
+    DWORD type = REG_NONE;
+    DWORD size = kPathSize * sizeof(wchar_t);
+    if (RegQueryValueExW(subkey, kPathValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size)
         != ERROR_SUCCESS)
         return 0;
     // Success never reports more than the room given; the size indexes the
-    // buffer below, so it is not taken on trust.
-    if (size > kPathSize)
+    // buffers below, so it is not taken on trust.
+    if (size > kPathSize * sizeof(wchar_t))
         return 0;
-    directory[size] = '\0';
+    char directory[kPathSize + 1];
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ) {
+        value[size / sizeof(wchar_t)] = L'\0';
+        if (lstrlenW(value) >= static_cast<int>(kPathSize) || !SpellPath(value, CP_ACP, directory))
+            return 0;
+    } else {
+        // Bytes of no string type are narrow text as they stand: nothing is
+        // converted, so nothing can turn into a look-alike.
+        if (size > kPathSize)
+            return 0;
+        CopyMemory(directory, value, size);
+        directory[size] = '\0';
+        MultiByteToWideChar(CP_ACP, 0, directory, -1, value, kPathSize + 1);
+    }
     // 260 bytes without a zero make a directory of 260 characters, which the
     // check rejects: none of its files can be named in a path.
-    return CheckInstallDir(directory, record);
+    if (!CheckInstallDir(directory, record))
+        return 0;
+    lstrcpynW(record->shownPath, value, kPathSize);
+    return 1;
 }
 
 void ScanInstallations(InstallationRecord** list, uint32_t* count)

@@ -9,8 +9,9 @@
 #include "sizes.h"
 
 struct InstallationRecord {
-    char path[kPathSize];
+    char path[kPathSize];  // in the ANSI code page, its short form where the long one cannot be spelled
     VersionTriple version;
+    wchar_t shownPath[kPathSize];  // as the registry names it, for the chooser
 };
 
 // Frees a list already held in list (nullptr or an earlier scan's list), then
@@ -24,7 +25,9 @@ void ScanInstallations(InstallationRecord** list, uint32_t* count);
 void FreeInstallations(InstallationRecord** list, uint32_t* count);
 
 // 1 when the subkey's PATH was read and its directory accepted (record filled).
-// PATH is read as its bytes whatever its type, up to its first zero or its end;
-// a value of more than 260 bytes, or whose text runs to 260 characters, is
+// A string value is read in UTF-16 and spelled exactly or by its short form;
+// a value of any other type is its bytes, taken as narrow text. Either is read
+// up to its first zero or its end; a string of more than 259 characters, or
+// other bytes of more than 260, or whose text runs to 260 characters, is
 // dropped.
 int ReadInstallPath(HKEY subkey, InstallationRecord* record);

@@ -4,6 +4,7 @@
 
 #include <stdint.h>
 
+#include "launcher/ansi_path.h"
 #include "launcher/instance.h"
 #include "launcher/messages.h"
 #include "package/payload.h"
@@ -56,12 +57,15 @@ void AppendBounded(char* buffer, unsigned size, const char* text)
 
 // Creates the first free UPD%08X directory in the temporary directory. Fails,
 // rather than searching on, when the names would be cut: cut names repeat and
-// no free one would ever be found.
+// no free one would ever be found. The temporary directory is taken in UTF-16
+// and spelled exactly, or by its short form, never by a look-alike.
 int CreateWorkDirectory(char* workDir)
 {
     for (uint32_t n = 0;; ++n) {
-        DWORD length = GetTempPathA(kPathSize, workDir);
-        if (length == 0 || length + kWorkDirNameLength > kPathSize - 1)
+        wchar_t temp[kPathSize];
+        DWORD length = GetTempPathW(kPathSize, temp);
+        if (length == 0 || length >= kPathSize || !SpellPath(temp, CP_ACP, workDir)
+            || lstrlenA(workDir) + kWorkDirNameLength > kPathSize - 1)
             return 0;
         char name[16];
         wsprintfA(name, "UPD%08X", n);
@@ -74,17 +78,25 @@ int CreateWorkDirectory(char* workDir)
     return CreateDirectoryA(workDir, nullptr) ? 1 : 0;
 }
 
-// The work directory, a backslash, the launcher's own name without its extension, ".upd".
-void FormPackagePath(const char* workDir, char* packagePath)
+// The work directory, a backslash, the launcher's own name without its
+// extension, ".upd". The name is the long one wherever the code page spells
+// it, even below a folder that it cannot spell; else the short name's. 0 when
+// the launcher cannot name its own file.
+int FormPackagePath(const char* workDir, char* packagePath)
 {
-    char ownPath[kPathSize] = "";
-    GetModuleFileNameA(nullptr, ownPath, kPathSize);
-    char* ownName = PathFindFileNameA(ownPath);
+    wchar_t ownWide[kPathSize];
+    char ownPath[kPathSize];
+    char ownName[kPathSize];
+    if (!GetOwnPath(ownWide, ownPath))
+        return 0;
+    if (!SpellExactly(PathFindFileNameW(ownWide), CP_ACP, ownName))
+        lstrcpyA(ownName, PathFindFileNameA(ownPath));
     PathRemoveExtensionA(ownName);
     lstrcpynA(packagePath, workDir, kPathSize);
     AppendBounded(packagePath, kPathSize, "\\");
     AppendBounded(packagePath, kPathSize, ownName);
     AppendBounded(packagePath, kPathSize, kPackageExtension);
+    return 1;
 }
 
 void AppendQuoted(char* commandLine, const char* separator, const char* text)
@@ -158,9 +170,8 @@ extern "C" void WINAPI RunLauncher()
         ShowMessage(MSG_TEMP_DIR_FAILED, nullptr);
         goto finish;
     }
-    FormPackagePath(workDir, packagePath);
     // From here on the work directory stays: it is the updater's, or evidence after a failure.
-    if (!ExtractPayload(packagePath)) {
+    if (!FormPackagePath(workDir, packagePath) || !ExtractPayload(packagePath)) {
         ShowMessage(MSG_EXTRACT_FAILED, nullptr);
         goto finish;
     }

@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include "launcher/ansi_path.h"
 #include "launcher/instance.h"
 #include "package/checksum.h"
 #include "package/image_layout.h"
@@ -106,6 +107,7 @@ int ExtractPayload(const char* packageFilePath)
     GuardedView view = {nullptr, 0, 0};
     void* handler = nullptr;
     HANDLE packageFile = INVALID_HANDLE_VALUE;
+    wchar_t ownWide[kPathSize];
     char ownPath[kPathSize];
     PayloadPlan plan;
     PayloadView next;
@@ -116,7 +118,7 @@ int ExtractPayload(const char* packageFilePath)
 
     if (!PayloadOffset(Headers(), kHeaderPageSize, &plan.offset))
         goto cleanup;
-    if (GetModuleFileNameA(nullptr, ownPath, kPathSize) == 0)
+    if (!GetOwnPath(ownWide, ownPath))
         goto cleanup;
     ownFile = CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                           nullptr);

@@ -24,14 +24,16 @@ void FillList(HWND window, const ChooserContext* context)
     HWND list = GetDlgItem(window, IDC_INSTALL_LIST);
     for (uint32_t i = 0; i < context->count; ++i) {
         const InstallationRecord& record = context->list[i];
-        char text[kItemTextSize];
-        wnsprintfA(text, kItemTextSize, VERSION_DISPLAY_FORMAT " - %s", record.version.major, record.version.minor,
-                   record.version.build, record.path);
-        text[kItemTextSize - 1] = '\0';  // terminated whatever the formatter reports on a cut
+        // The directory as its user knows it, in UTF-16: the record's path may
+        // be a short form that the code page can spell.
+        wchar_t text[kItemTextSize];
+        wnsprintfW(text, kItemTextSize, L"" VERSION_DISPLAY_FORMAT L" - %s", record.version.major,
+                   record.version.minor, record.version.build, record.shownPath);
+        text[kItemTextSize - 1] = L'\0';  // terminated whatever the formatter reports on a cut
         // The sorted list box answers with the position it gave the item; the
         // data set there travels with the item as later inserts move it, so
         // equal texts, prefixes and case variants each keep their own record.
-        LRESULT item = SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        LRESULT item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         if (item >= 0)
             SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     }

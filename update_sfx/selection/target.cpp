@@ -38,7 +38,9 @@ int ChooseTarget(char** installPath, const char* packageFilePath)
             goto done;
         context.list = list;
         context.count = count;
-        if (DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_CHOOSER), nullptr, ChooserDialogProc,
+        // A Unicode dialog: an ANSI one would carry its caption, buttons and
+        // items in the code page, which may lack their letters.
+        if (DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_CHOOSER), nullptr, ChooserDialogProc,
                             reinterpret_cast<LPARAM>(&context)) != IDOK)
             goto done;
         chosen = context.selected;

@@ -25,6 +25,7 @@ InstallationRecord Record(const char* path, int32_t build)
 {
     InstallationRecord record = {};
     lstrcpynA(record.path, path, sizeof record.path);
+    MultiByteToWideChar(CP_ACP, 0, path, -1, record.shownPath, kPathSize);
     record.version = {10, 1, build};
     return record;
 }
@@ -70,7 +71,7 @@ INT_PTR ShowChooser(ChooserContext* context, uint32_t formatType, Person person)
             EndDialog(dialog, IDABORT);
         }
     });
-    INT_PTR end = DialogBoxParamA(g_hInstance, MAKEINTRESOURCEA(IDD_CHOOSER), nullptr, ChooserDialogProc,
+    INT_PTR end = DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_CHOOSER), nullptr, ChooserDialogProc,
                                   reinterpret_cast<LPARAM>(context));
     driver.join();
     return end;
