@@ -39,4 +39,7 @@ wine_fresh_prefix() {
     # Without a window manager, Wine waits two seconds for every closed
     # managed window; unmanaged windows close at once.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # A program that crashes gets a backtrace on its output and ends, instead of
+    # a crash dialog nobody closes, whose debugger would hold ctest's pipe open.
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }

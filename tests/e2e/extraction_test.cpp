@@ -1,6 +1,6 @@
 // Extraction at the edges, with the real launcher: launchers damaged or cut
-// short on the way to the user, a disk that fills up, and a package near the
-// 4 GiB the design allows.
+// short on the way to the user, a disk that fills up, a share that fails
+// mid-read, and a package near the 4 GiB the design allows.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +9,9 @@
 #include "package/checksum.h"
 #include "package/image_layout.h"
 #include "package_builder.h"
+
+// Mounted by failing_share.sh: a 48 MiB packed launcher whose reads fail past its middle.
+extern const char kFailingShareDir[];
 
 namespace {
 
@@ -110,6 +113,15 @@ TEST_F(Extraction, FullDiskIsReportedAndTheWorkDirectoryStays)
     ASSERT_TRUE(GetFileAttributesExA((workDir + "\\update.upd").c_str(), GetFileExInfoStandard, &partial));
     EXPECT_LT(partial.nFileSizeLow, package.size()) << "a partial package file stays";
     RemoveTree(workDir);
+}
+
+// A share or a USB stick that drops out while the launcher reads itself.
+TEST_F(Extraction, ReadErrorInTheLauncherFileIsReported)
+{
+    std::string launcher = std::string(kFailingShareDir) + "\\update.exe";
+    ASSERT_TRUE(Exists(launcher)) << "the test session mounts a share that fails mid-read at " << kFailingShareDir;
+    ExpectRefused(launcher, temp);
+    EXPECT_EQ(WorkEntries(temp), std::vector<std::string>{"UPD00000000"});
 }
 
 // Bytes [offset, offset + size) of a file that may be larger than the address space.

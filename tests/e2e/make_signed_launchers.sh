@@ -11,6 +11,7 @@
 # usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR
 set -eu
 wine_run=$1 tool=$2 stub=$3 sign=$4 certificates=$5 out=$6
+. "$(dirname "$0")/package.sh"
 
 rm -rf "$out"
 mkdir -p "$out"
@@ -22,16 +23,6 @@ fail() {
     echo "signed launchers: $*" >&2
     for f in *.log; do [ -s "$f" ] && { echo "--- $f"; cat "$f"; }; done >&2
     exit 1
-}
-
-# The example header (10.01.188 to 10.01.190, format type 2), then body text
-# up to the given length; the body ends in a non-zero byte, unlike padding.
-# The versions go in through %s: an octal escape would swallow their leading digits.
-write_package() {
-    {
-        printf 'PATCH\011\0\0\0PATCHHEAD\012\0\0\0SRCVERSION\011\0\0\0%s\0\012\0\0\0DSTVERSION\011\0\0\0%s\0\012\0\0\0FORMATTYPE\004\0\0\0\002\0\0\0PATCHBODY' 10.01.188 10.01.190
-        yes 'package body'
-    } | head -c "$2" >"$1"
 }
 
 # Output goes to files, never a pipe: a wineserver started here would hold a pipe open.
