@@ -22,12 +22,30 @@ configure_and_build() {
     build_quietly "$build_host"
 }
 
-# A Ukrainian user's Windows: code page 1251, so Cyrillic paths work.
+# A Ukrainian user's Windows: code page 1251, so Cyrillic paths work. The
+# 32-bit prefix unless wine_session picks another; WINEARCH is always given,
+# since with wine64 installed a new prefix is 64-bit by default.
 wine_environment() {
     export WINEPREFIX=$build_win/wineprefix
     export WINEARCH=win32
     export WINEDEBUG=-all
     export LANG=uk_UA.UTF-8 LC_ALL=uk_UA.UTF-8
+}
+
+# The prefix of a test session: win32, or win64, where the 32-bit programs
+# run under WoW64 as on our users' Windows.
+wine_prefix_of() {
+    case $1 in
+    win32) echo "$build_win/wineprefix" ;;
+    win64) echo "$build_win/wineprefix64" ;;
+    *) echo "unknown Wine architecture: $1" >&2; return 1 ;;
+    esac
+}
+
+# Points Wine at a session's prefix and tells the tests which one it is.
+wine_session() {
+    WINEPREFIX=$(wine_prefix_of "$1")
+    export WINEPREFIX WINEARCH=$1 SFX_WINE_ARCH=$1
 }
 
 # A fresh prefix for every session; the server stays up so each test starts quickly.

@@ -1,9 +1,10 @@
 #!/bin/sh
 # A full disk for the launcher: 8 MiB of tmpfs, drive T: of the Wine prefix.
-# usage: small_disk.sh mount|unmount DIR
+# usage: small_disk.sh mount|unmount DIR DEFAULT_PREFIX
+# The drive goes into the session's prefix, DEFAULT_PREFIX when none is set.
 set -eu
 action=$1 dir=$2
-drive=${WINEPREFIX:?}/dosdevices/t:
+drive=${WINEPREFIX:-$3}/dosdevices/t:
 
 case $action in
 mount)
