@@ -3,7 +3,10 @@
 // read, written or started, and the chooser shows the names the user knows.
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstdlib>
 
 #include "harness.h"
 #include "package_builder.h"
@@ -14,9 +17,8 @@ namespace {
 // for another code page run in a test session of their own, which says so here.
 UINT SessionCodePage()
 {
-    char value[16] = "";
-    return GetEnvironmentVariableA("SFX_SESSION_CODE_PAGE", value, sizeof value) ? strtoul(value, nullptr, 10)
-                                                                                     : 1251;
+    const char* codePage = std::getenv("SFX_SESSION_CODE_PAGE");
+    return codePage != nullptr ? static_cast<UINT>(std::atoi(codePage)) : 1251;
 }
 
 struct Case {
@@ -30,11 +32,7 @@ struct Case {
 
 bool IsAscii(const std::wstring& text)
 {
-    for (wchar_t c : text) {
-        if (c > 0x7F)
-            return false;
-    }
-    return true;
+    return std::all_of(text.begin(), text.end(), [](wchar_t c) { return c < 0x80; });
 }
 
 // What the code page's best fit makes of text: 1251 turns Ł into L and ó into o.
@@ -45,28 +43,11 @@ std::wstring LookAlike(const std::wstring& text)
     return WidePath(ansi);
 }
 
-std::wstring ShortPath(const std::wstring& path)
-{
-    wchar_t shortPath[MAX_PATH] = {};
-    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    return shortPath;
-}
-
 // The form the launcher must hand on: the path itself where it is plain ASCII
 // (every row spells its other paths in letters its code page lacks).
 std::wstring Expected(const std::wstring& path)
 {
     return IsAscii(path) ? path : ShortPath(path);
-}
-
-std::wstring FileName(const std::wstring& path)
-{
-    return path.substr(path.find_last_of(L'\\') + 1);
-}
-
-std::wstring WithoutExtension(const std::wstring& name)
-{
-    return name.substr(0, name.find_last_of(L'.'));
 }
 
 class CodePages : public ::testing::TestWithParam<Case> {
@@ -136,8 +117,8 @@ TEST_P(CodePages, ShortFormsOpenTheRightFoldersAndLookAlikesStayUntouched)
     std::wstring workDir = Expected(temp) + L"\\UPD00000000";
     EXPECT_EQ(FromUtf8(log[0]), L"\"" + install + L"\\update.exe\" /UL \"" + install + L"\" \"" + workDir + L"\"")
         << c.what;
-    std::wstring packageName = WithoutExtension(FileName(IsAscii(c.launcherName) ? launcher : ShortPath(launcher)));
-    EXPECT_TRUE(ReadBytes(temp + L"\\UPD00000000\\" + packageName + L".upd") == package) << c.what;
+    std::wstring name = IsAscii(c.launcherName) ? c.launcherName : PathFindFileNameW(ShortPath(launcher).c_str());
+    EXPECT_TRUE(ReadBytes(workDir + L"\\" + name.substr(0, name.rfind(L'.')) + L".upd") == package) << c.what;
 
     for (const std::wstring& decoy : decoys) {
         EXPECT_FALSE(Exists(decoy + L"\\UPD00000000")) << c.what << ": a look-alike TEMP was written";

@@ -9,41 +9,6 @@
 
 namespace {
 
-// A copy registered under HKLM\SOFTWARE\Korvella in the 64-bit view only;
-// that key is removed with all it holds before and after.
-class Installation64 {
-public:
-    Installation64(const std::string& name, const std::string& directory)
-    {
-        Remove();
-        HKEY key;
-        std::string path = directory + '\0';
-        created_ = RegCreateKeyExA(HKEY_LOCAL_MACHINE, (std::string(kKey) + "\\" + name).c_str(), 0, nullptr, 0,
-                                   KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr) == ERROR_SUCCESS;
-        if (created_) {
-            RegSetValueExA(key, "PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.data()),
-                           static_cast<DWORD>(path.size()));
-            RegCloseKey(key);
-        }
-    }
-    ~Installation64() { Remove(); }
-    bool Created() const { return created_; }
-
-private:
-    static void Remove()
-    {
-        HKEY key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &key) != ERROR_SUCCESS)
-            return;
-        RegDeleteTreeA(key, nullptr);
-        RegCloseKey(key);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_64KEY, 0);
-    }
-
-    static constexpr const char* kKey = "SOFTWARE\\Korvella";
-    bool created_ = false;
-};
-
 TEST(RegistryViews, CopyRegisteredOnlyInThe64BitViewIsNoCandidate)
 {
     // The session names its prefix, so a 64-bit one that runs this process
@@ -63,10 +28,11 @@ TEST(RegistryViews, CopyRegisteredOnlyInThe64BitViewIsNoCandidate)
     std::string app32 = MakeInstallation(root.Join("App32"), "10.01.188");
     std::string app64 = MakeInstallation(root.Join("App64"), "10.01.188");
     InstallationsKey registry;
+    InstallationsKey registry64(KEY_WOW64_64KEY);
     registry.Add("VOLTANIS_A", app32);
-    Installation64 other("VOLTANIS_B", app64);
-    ASSERT_TRUE(other.Created());
+    registry64.Add("VOLTANIS_B", app64);
     EXPECT_EQ(registry.EnumeratedNames(), std::vector<std::string>{"VOLTANIS_A"}) << "the views are separate";
+    EXPECT_EQ(registry64.EnumeratedNames(), std::vector<std::string>{"VOLTANIS_B"});
 
     LauncherRun run(MakeLauncher(root.Path(), "update.exe",
                                  PackageBuilder().Header("10.01.188", "10.01.190", 2).Tail().Bytes()),

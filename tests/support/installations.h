@@ -68,19 +68,21 @@ inline std::string CompleteCopy(const std::string& path, const std::string& vers
     return InstallFolder(path).Config(ConfigXml("LOCAL", version)).Updater().Path();
 }
 
-// HKLM\SOFTWARE\Korvella, created empty and removed with all it holds at the end.
+// HKLM\SOFTWARE\Korvella, created empty and removed with all it holds at the
+// end: in the registry view a 32-bit program sees, or with KEY_WOW64_64KEY in
+// the 64-bit view beside it, which a 32-bit prefix does not have.
 class InstallationsKey {
 public:
-    InstallationsKey()
+    explicit InstallationsKey(REGSAM view = 0) : view_(view)
     {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
+        Remove();
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &key_, nullptr);
     }
     ~InstallationsKey()
     {
         if (key_ != nullptr)
             RegCloseKey(key_);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kKey);
+        Remove();
     }
     InstallationsKey(const InstallationsKey&) = delete;
     InstallationsKey& operator=(const InstallationsKey&) = delete;
@@ -126,10 +128,20 @@ private:
     HKEY AddSubkey(const std::string& name)
     {
         HKEY subkey = nullptr;
-        RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &subkey, nullptr);
+        RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &subkey, nullptr);
         return subkey;
+    }
+    void Remove() const
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS)
+            return;
+        RegDeleteTreeA(key, nullptr);
+        RegCloseKey(key);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, view_, 0);
     }
 
     static constexpr const char* kKey = "SOFTWARE\\Korvella";
+    REGSAM view_;
     HKEY key_ = nullptr;
 };

@@ -33,6 +33,13 @@ std::wstring WidePath(const std::string& path)
     return wide;
 }
 
+std::wstring ShortPath(const std::wstring& path)
+{
+    wchar_t shortPath[MAX_PATH] = {};
+    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    return shortPath;
+}
+
 void WriteBytes(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -30,3 +30,5 @@ void RemoveTree(const std::string& path);
 void RemoveTree(const std::wstring& path);
 
 std::wstring WidePath(const std::string& path);
+// The system's short (8.3) form of an existing path; empty when it has none.
+std::wstring ShortPath(const std::wstring& path);

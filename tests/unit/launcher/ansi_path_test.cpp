@@ -9,13 +9,6 @@ namespace {
 
 enum Spelling { kLong, kShort, kNone };
 
-std::wstring ShortPath(const std::wstring& path)
-{
-    wchar_t shortPath[MAX_PATH] = {};
-    GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    return shortPath;
-}
-
 std::string Ansi(const std::wstring& path, UINT codePage)
 {
     char ansi[MAX_PATH * 3] = {};
