@@ -5,3 +5,7 @@
 #include <windows.h>
 
 extern HINSTANCE g_hInstance;
+
+// A kernel32 call that older Windows lacks, or nullptr there: the newer calls
+// are resolved at run time so that the launcher still starts without them.
+FARPROC KernelProcedure(const char* name);
