@@ -1,5 +1,5 @@
 // Times one program start, or one file copy, under Wine and prints the milliseconds:
-//   bench_driver box EXE TEMPDIR         until EXE shows a window (then closes it)
+//   bench_driver box EXE TEMPDIR         until EXE shows a report (then closes it)
 //   bench_driver hold EXE TEMPDIR MARK   the same, then creates MARK and closes the
 //                                        window only once MARK is gone, so that the
 //                                        caller can read the process's peak memory
@@ -23,6 +23,7 @@ namespace {
 
 const DWORD kTimeoutMs = 300000;
 const wchar_t kChooserCaption[] = L"Вибір каталога програми";
+const wchar_t kReportCaption[] = L"Увага";
 const int kChooserList = 1001;
 
 double Now()
@@ -65,7 +66,8 @@ double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
     CloseHandle(process.hThread);
     double elapsed = -1;
     if ((mode == L"box" || mode == L"hold") && argc > 3) {
-        HWND box = WaitForDialog(process.dwProcessId, kTimeoutMs);
+        // The report that ends an extraction, not the progress window that may come before it.
+        HWND box = WaitForDialog(process.dwProcessId, kTimeoutMs, kReportCaption);
         elapsed = Now() - start;
         if (mode == L"hold" && argc > 4) {
             CloseHandle(CreateFileW(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));

@@ -10,7 +10,8 @@
 #include "package/image_layout.h"
 #include "package_builder.h"
 
-// Mounted by failing_share.sh: a 48 MiB packed launcher whose reads fail past its middle.
+// Mounted by failing_share.sh: a 48 MiB packed launcher whose reads fail past
+// its middle, update.exe, and the same launcher read slowly, slow.exe.
 extern const char kFailingShareDir[];
 
 namespace {
@@ -122,6 +123,26 @@ TEST_F(Extraction, ReadErrorInTheLauncherFileIsReported)
     ASSERT_TRUE(Exists(launcher)) << "the test session mounts a share that fails mid-read at " << kFailingShareDir;
     ExpectRefused(launcher, temp);
     EXPECT_EQ(WorkEntries(temp), std::vector<std::string>{"UPD00000000"});
+}
+
+// The same launcher on a medium as slow as a USB 2 stick: the progress window
+// shows, and its button stops the copy quietly, as a cancel in the chooser does.
+TEST_F(Extraction, SlowMediumShowsProgressWhoseCancelKeepsTheWorkDirectory)
+{
+    std::string launcher = std::string(kFailingShareDir) + "\\slow.exe";
+    ASSERT_TRUE(Exists(launcher)) << "the test session mounts a slow share at " << kFailingShareDir;
+    DWORD start = GetTickCount();
+    LauncherRun run(launcher, temp);
+    HWND progress = run.WaitForProgress();
+    ASSERT_NE(progress, nullptr) << "no progress window while a slow medium is read";
+    EXPECT_GE(GetTickCount() - start, 500u) << "the window waits half a second, so a fast copy never flickers";
+    HWND cancel = GetDlgItem(progress, IDCANCEL);
+    EXPECT_EQ(WindowText(cancel), L"Відмінити");
+    PostMessageW(cancel, BM_CLICK, 0, 0);
+    EXPECT_EQ(run.Wait(), 0u) << "no message after a cancel";
+    EXPECT_TRUE(UpdaterLog(app, 500).empty());
+    EXPECT_EQ(WorkEntries(temp), std::vector<std::string>{"UPD00000000"});
+    EXPECT_LT(ReadBytes(temp + "\\UPD00000000\\slow.upd").size(), 48u << 20) << "stopped before the end";
 }
 
 // Bytes [offset, offset + size) of a file that may be larger than the address space.

@@ -1,11 +1,17 @@
 """A read-only share that drops out mid-read, as a network share or a USB
-stick may: every read that reaches past a file's middle fails with EIO.
+stick may: every read that reaches past a file's middle fails with EIO. Files
+whose paths begin with "slow" (slow.exe, slow/…) never fail, but are read at
+a USB 2 stick's pace.
 usage: failing_share.py BACKING_DIR MOUNT_DIR (runs until unmounted)"""
 import errno
 import os
 import sys
+import time
 
 from fusepy import FUSE, FuseOSError, Operations
+
+
+SLOW_BYTES_PER_SECOND = 16 << 20
 
 
 class FailingShare(Operations):
@@ -32,7 +38,9 @@ class FailingShare(Operations):
         return os.open(self._path(path), os.O_RDONLY)
 
     def read(self, path, size, offset, fh):
-        if offset + size > os.fstat(fh).st_size // 2:
+        if path.startswith('/slow'):
+            time.sleep(size / SLOW_BYTES_PER_SECOND)
+        elif offset + size > os.fstat(fh).st_size // 2:
             raise FuseOSError(errno.EIO)
         return os.pread(fh, size, offset)
 

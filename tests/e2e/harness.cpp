@@ -158,6 +158,16 @@ bool LauncherRun::ShowsNothingFor(DWORD ms)
     return WaitForDialog(pid_, ms) == nullptr;
 }
 
+HWND LauncherRun::WaitForProgress()
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 20000;) {
+        HWND progress = WaitForDialog(pid_, 10, kProgressCaption);
+        if (progress != nullptr || Wait(0) != STILL_ACTIVE)
+            return progress;
+    }
+    return nullptr;
+}
+
 std::vector<std::wstring> ChooserItems(HWND chooser)
 {
     HWND list = GetDlgItem(chooser, 1001);

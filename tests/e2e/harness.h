@@ -17,6 +17,7 @@ extern const char kPlantedDllPath[];
 extern const char kPlantProbePath[];
 
 const wchar_t kChooserCaption[] = L"Вибір каталога програми";
+const wchar_t kProgressCaption[] = L"Розпакування оновлення";
 
 std::string StubBytes();
 
@@ -53,6 +54,8 @@ public:
     DWORD Wait(DWORD timeoutMs = 20000);
     // True when no window of the launcher shows up within ms.
     bool ShowsNothingFor(DWORD ms);
+    // The progress window, as soon as it shows; nullptr when the launcher ends without one.
+    HWND WaitForProgress();
 
 private:
     HANDLE process_ = nullptr;

@@ -35,6 +35,7 @@ TEST_F(LaunchSequence, SingleInstallationGetsItsUpdaterWithoutAQuestion)
     std::string package = SamplePackage();
     LauncherRun run(MakeLauncher(root.Path(), "update_10_01_190.exe", package), temp);
 
+    EXPECT_EQ(run.WaitForProgress(), nullptr) << "a package written at once shows no progress";
     EXPECT_EQ(run.Wait(), 0u);
     std::vector<std::string> log = UpdaterLog(app);
     ASSERT_EQ(log.size(), 2u);

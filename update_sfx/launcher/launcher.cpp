@@ -27,7 +27,7 @@ void HardenDllSearch()
 {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesFn)(DWORD);
     SetDefaultDllDirectoriesFn restrictSearch = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+        reinterpret_cast<void*>(KernelProcedure("SetDefaultDllDirectories")));
     if (restrictSearch != nullptr)
         restrictSearch(LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
@@ -146,6 +146,7 @@ extern "C" void WINAPI RunLauncher()
     char* installPath = nullptr;
     char workDir[kPathSize];
     char packagePath[kPathSize];
+    int extracted;
     int choice;
 
     HardenDllSearch();
@@ -171,10 +172,12 @@ extern "C" void WINAPI RunLauncher()
         goto finish;
     }
     // From here on the work directory stays: it is the updater's, or evidence after a failure.
-    if (!FormPackagePath(workDir, packagePath) || !ExtractPayload(packagePath)) {
+    extracted = FormPackagePath(workDir, packagePath) ? ExtractPayload(packagePath) : kExtractFailed;
+    if (extracted == kExtractFailed)
         ShowMessage(MSG_EXTRACT_FAILED, nullptr);
+    // A cancel in the progress window ends the run as quietly as one in the chooser.
+    if (extracted != kExtractDone)
         goto finish;
-    }
     choice = ChooseTarget(&installPath, packagePath);
     if (choice < 0)
         ShowMessage(MSG_NO_INSTALLATION, nullptr);

@@ -1,6 +1,9 @@
 // Payload extraction: the bytes after the executable image, copied through
-// read-only views of the launcher's own file, one bounded view and one write
-// at a time, and held to the packing tool's checksum when it recorded one.
+// read-only views of the launcher's own file, one bounded view at a time, and
+// held to the packing tool's checksum when it recorded one. Each view is
+// checked and written in pieces small enough to stay in a core's cache
+// between the check and the write, and each view also maps the bytes after
+// it, which are asked to be read ahead while it is written.
 //
 // A launcher on a network share or a USB stick can lose its medium mid-read.
 // WriteFile then fails with an error, but the checksum reads the view itself,
@@ -8,7 +11,7 @@
 // handler, registered only while extraction runs, catches such a fault inside
 // the current view: it puts zeroed memory where the view was, so that the
 // interrupted read completes harmlessly, and marks the view failed; the copy
-// then ends with result 0 and the launch sequence reports it as any failed
+// then ends with a failure and the launch sequence reports it as any failed
 // extraction.
 #include "package/payload.h"
 
@@ -19,6 +22,7 @@
 #include "package/checksum.h"
 #include "package/image_layout.h"
 #include "package/payload_views.h"
+#include "package/progress_window.h"
 #include "sizes.h"
 
 namespace {
@@ -75,17 +79,37 @@ void ReleaseView(GuardedView* view)
     view->base = nullptr;
 }
 
-// Maps the view that carries the payload from done on, or leaves the view
-// empty when the whole payload has been carried. 0 when mapping fails.
-int MapNextView(HANDLE mapping, const PayloadPlan& plan, uint32_t done, PayloadView* next, GuardedView* view)
+struct MemoryRange {
+    void* address;
+    SIZE_T size;
+};
+typedef BOOL(WINAPI* PrefetchFn)(HANDLE, ULONG_PTR, MemoryRange*, ULONG);
+// The current process, as GetCurrentProcess names it.
+HANDLE const kThisProcess = reinterpret_cast<HANDLE>(-1);
+
+// Maps the view that carries the payload from done on, together with up to a
+// view's worth of the payload after it, and asks for those following bytes to
+// be read in while this view is written: on Windows one large read, where
+// page faults would read them in small pieces, one at a time. prefetch is
+// nullptr before Windows 8, and the copy runs without it. Leaves the view
+// empty when the whole payload has been carried; 0 when mapping fails.
+int MapNextView(HANDLE mapping, const PayloadPlan& plan, uint32_t done, PrefetchFn prefetch, PayloadView* next,
+                GuardedView* view)
 {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     if (!NextPayloadView(plan.offset, plan.length, done, system.dwAllocationGranularity, kPayloadViewSize, next))
         return 1;
-    view->length = next->mapLength;
-    view->base = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, next->mapOffset, next->mapLength));
-    return view->base != nullptr;
+    uint32_t after = plan.length - done - next->length;
+    uint32_t ahead = after < kPayloadViewSize ? after : kPayloadViewSize;
+    view->length = next->mapLength + ahead;
+    view->base = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, next->mapOffset, view->length));
+    if (view->base == nullptr)
+        return 0;
+    MemoryRange range = {const_cast<uint8_t*>(view->base) + next->mapLength, ahead};
+    if (prefetch != nullptr && ahead != 0)
+        prefetch(kThisProcess, 1, &range, 0);
+    return 1;
 }
 
 // Files of 4 GiB or more are outside the design: their low 32 bits would
@@ -101,7 +125,7 @@ int PlanFromFile(HANDLE ownFile, PayloadPlan* plan)
 
 int ExtractPayload(const char* packageFilePath)
 {
-    int result = 0;
+    int result = kExtractFailed;
     HANDLE ownFile = INVALID_HANDLE_VALUE;
     HANDLE mapping = nullptr;
     GuardedView view = {nullptr, 0, 0};
@@ -112,9 +136,13 @@ int ExtractPayload(const char* packageFilePath)
     PayloadPlan plan;
     PayloadView next;
     Crc32c crc;
+    ExtractionProgress progress;
     uint32_t checksum = 0;
     uint32_t done = 0;
     int planned = 0;
+    PrefetchFn prefetch =
+        reinterpret_cast<PrefetchFn>(reinterpret_cast<void*>(KernelProcedure("PrefetchVirtualMemory")));
+    BeginProgress(&progress);
 
     if (!PayloadOffset(Headers(), kHeaderPageSize, &plan.offset))
         goto cleanup;
@@ -135,7 +163,7 @@ int ExtractPayload(const char* packageFilePath)
     // The first view is taken before the package file is created, so a file
     // that cannot be viewed leaves no package file behind.
     planned = PlanFromFile(ownFile, &plan);
-    if (planned && !MapNextView(mapping, plan, 0, &next, &view))
+    if (planned && !MapNextView(mapping, plan, 0, prefetch, &next, &view))
         goto cleanup;
     packageFile = CreateFileA(packageFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -146,26 +174,36 @@ int ExtractPayload(const char* packageFilePath)
     if (plan.checked)
         Crc32cInit(&crc);
     while (view.base != nullptr) {
-        DWORD written = 0;
-        const uint8_t* bytes = view.base + next.skip;
-        // Checked first, while the view is being faulted in; the write then reads it from cache.
-        if (plan.checked)
-            checksum = Crc32cUpdate(&crc, checksum, bytes, next.length);
-        // A view lost to a read error holds zeros in place of its bytes: asked
-        // before the write, so they never reach the package file, and after it,
-        // in case the write itself touched the view.
-        if (view.failed || !WriteFile(packageFile, bytes, next.length, &written, nullptr) || written != next.length
-            || view.failed)
-            goto cleanup;
+        for (uint32_t at = 0; at < next.length;) {
+            DWORD written = 0;
+            DWORD size = next.length - at < kPayloadPieceSize ? next.length - at : kPayloadPieceSize;
+            const uint8_t* bytes = view.base + next.skip + at;
+            // Checked first, the piece then stays in cache for the write.
+            if (plan.checked)
+                checksum = Crc32cUpdate(&crc, checksum, bytes, size);
+            // A view lost to a read error holds zeros in place of its bytes:
+            // asked before the write, so they never reach the package file, and
+            // after it, in case the write itself touched the view.
+            if (view.failed || !WriteFile(packageFile, bytes, size, &written, nullptr) || written != size
+                || view.failed)
+                goto cleanup;
+            at += size;
+            // After the last piece nothing shows any more, and a cancel changes nothing.
+            if (done + at < plan.length && FeedProgress(&progress, done + at, plan.length)) {
+                result = kExtractCancelled;
+                goto cleanup;
+            }
+        }
         ReleaseView(&view);
         done += next.length;
-        if (!MapNextView(mapping, plan, done, &next, &view))
+        if (!MapNextView(mapping, plan, done, prefetch, &next, &view))
             goto cleanup;
     }
     // A damaged package never reaches the updater.
-    result = !plan.checked || checksum == plan.checksum ? 1 : 0;
+    result = !plan.checked || checksum == plan.checksum ? kExtractDone : kExtractFailed;
 
 cleanup:
+    EndProgress(&progress);
     ReleaseView(&view);
     if (handler != nullptr)
         RemoveVectoredExceptionHandler(handler);

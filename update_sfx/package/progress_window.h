@@ -1,0 +1,31 @@
+// A sign of life while a large package is written: a small window of the
+// launcher's own with a progress bar and a cancel button, shown only when the
+// copy is still running half a second after it began. It lives on the copy's
+// thread, the only one: the copy pumps its messages between pieces.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+// The window's caption: it is a dialog, told from the chooser and the message boxes by it.
+#define PROGRESS_WINDOW_CAPTION L"Розпакування оновлення"
+
+struct ExtractionProgress {
+    DWORD started;   // tick count when the copy began
+    DWORD fed;       // tick count of the last bar move and message pump
+    int tried;       // the window was asked for once; it is never asked for again
+    HWND window;     // nullptr until it shows, and wherever it could not be made
+    int cancelled;   // set by the window: its button, Esc or its close box
+};
+
+void BeginProgress(ExtractionProgress* progress);
+
+// Called between pieces with the bytes written so far and the payload's
+// length: shows the window once
+// the copy has run long enough, moves its bar and pumps its messages at most
+// about every 100 ms. 1 when the user asked to cancel.
+int FeedProgress(ExtractionProgress* progress, uint32_t done, uint32_t total);
+
+// Destroys the window, if it showed, so that nothing else appears beside it.
+void EndProgress(ExtractionProgress* progress);
