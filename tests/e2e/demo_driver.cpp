@@ -1,6 +1,7 @@
-// Plays the user in the demonstration: starts the launcher, waits for the
-// chooser, tries a copy the package does not fit, then one it fits. At each
-// screen it leaves a marker file and waits for the screenshot to be taken.
+// Plays the user in the demonstration: starts the launcher, watches its
+// progress window, waits for the chooser, tries a copy the package does not
+// fit, then one it fits. At each screen it leaves a marker file and waits for
+// the screenshot to be taken.
 #include <windows.h>
 
 #include <stdio.h>
@@ -52,6 +53,17 @@ int wmain(int argc, wchar_t** argv)
                         &environment[0], nullptr, &startup, &process)) {
         wprintf(L"cannot start the launcher: %lu\n", GetLastError());
         return 1;
+    }
+    // The launcher stands still for the progress window's screenshot, so
+    // the picture does not depend on how fast the medium is.
+    HWND progress = WaitForDialog(process.dwProcessId, 20000, L"Розпакування оновлення");
+    if (progress != nullptr) {
+        Sleep(300);
+        SuspendThread(process.hThread);
+        Pause(L"progress");
+        ResumeThread(process.hThread);
+    } else {
+        wprintf(L"the progress window did not appear\n");
     }
     CloseHandle(process.hThread);
 
