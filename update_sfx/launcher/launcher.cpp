@@ -88,6 +88,16 @@ int CreateWorkDirectory(char* workDir)
     return created ? 1 : 0;
 }
 
+// Held open without delete sharing until the process ends, the work directory
+// cannot be moved, renamed or removed while the package is written, the user
+// chooses and the updater starts. Files inside open as before. Listing access,
+// since an open for attributes alone takes no part in sharing. Not inherited.
+HANDLE HoldDirectory(const char* dir)
+{
+    return CreateFileA(dir, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
 // The work directory, a backslash, the launcher's own name without its
 // extension, ".upd". The name is the long one wherever the code page spells
 // it, even below a folder that it cannot spell; else the short name's. 0 when
@@ -154,6 +164,7 @@ void StartUpdater(const char* installPath, const char* workDir)
 extern "C" void WINAPI RunLauncher()
 {
     char* installPath = nullptr;
+    HANDLE heldWorkDir = INVALID_HANDLE_VALUE;
     char workDir[kPathSize];
     char packagePath[kPathSize];
     int choice;
@@ -176,7 +187,9 @@ extern "C" void WINAPI RunLauncher()
     g_hInstance = GetModuleHandleA(nullptr);
     InitCommonControlsFromSystem();
 
-    if (!CreateWorkDirectory(workDir)) {
+    if (CreateWorkDirectory(workDir))
+        heldWorkDir = HoldDirectory(workDir);
+    if (heldWorkDir == INVALID_HANDLE_VALUE) {
         ShowMessage(MSG_TEMP_DIR_FAILED, nullptr);
         goto finish;
     }
@@ -194,6 +207,8 @@ extern "C" void WINAPI RunLauncher()
         HeapFree(GetProcessHeap(), 0, installPath);
 
 finish:
+    if (heldWorkDir != INVALID_HANDLE_VALUE)
+        CloseHandle(heldWorkDir);
     if (ownMutex != nullptr)
         CloseHandle(ownMutex);
     ExitProcess(0);
