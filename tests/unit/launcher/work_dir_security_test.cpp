@@ -11,18 +11,13 @@
 TEST(WorkDirSecurity, ElevatedRunGivesSystemAndAdministratorsFullControlAndTheUserReadOnly)
 {
     HANDLE token;
-    struct {
-        TOKEN_USER user;
-        BYTE sid[SECURITY_MAX_SID_SIZE];
-    } tokenUser;
-    DWORD size;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, &tokenUser, sizeof tokenUser, &size));
-    CloseHandle(token);
-    wchar_t* user = nullptr;
-    wchar_t* list = nullptr;
+    DWORD tokenUser[32], size;
+    wchar_t *user = nullptr, *list = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidW(tokenUser.user.User.Sid, &user));
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, tokenUser, sizeof tokenUser, &size));
+    CloseHandle(token);
+    ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(tokenUser)->User.Sid, &user));
     ASSERT_EQ(WorkDirSecurity(&descriptor), 1);
     ASSERT_NE(descriptor, nullptr) << "the process runs elevated";
     ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
