@@ -110,6 +110,23 @@ TEST_F(Chooser, ExactFormatAcceptsOnlyTheSourceVersion)
     EXPECT_EQ(UpdaterLog(root.Join("v188")).size(), 2u);
 }
 
+TEST_F(Chooser, WorkDirectoryCannotBeMovedAsideWhileTheUserChooses)
+{
+    Install({{"v188", "10.01.188"}, {"v189", "10.01.189"}});
+    LauncherRun run(Launcher(0), temp);
+    HWND chooser = run.WaitForChooser();
+    ASSERT_NE(chooser, nullptr);
+    std::string workDir = temp + "\\UPD00000000";
+    EXPECT_FALSE(MoveFileW(WidePath(workDir).c_str(), WidePath(temp + "\\aside").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_FALSE(PickIsRefused(run, chooser, root.Join("v188")));
+    std::vector<std::string> log = UpdaterLog(root.Join("v188"));
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(FromUtf8(log[0]), ExpectedCommandLine(root.Join("v188"), workDir));
+    EXPECT_TRUE(ReadBytes(workDir + "\\update_10_01_190.upd")
+                == PackageBuilder().Header("10.01.188", "10.01.190", 0).Tail().Bytes());
+}
+
 TEST_F(Chooser, CancelAndCloseBoxEndQuietlyAndKeepThePackage)
 {
     Install({{"v188", "10.01.188"}, {"v189", "10.01.189"}});

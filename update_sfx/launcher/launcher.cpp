@@ -7,6 +7,7 @@
 #include "launcher/ansi_path.h"
 #include "launcher/instance.h"
 #include "launcher/messages.h"
+#include "launcher/work_dir_security.h"
 #include "package/payload.h"
 #include "selection/target.h"
 #include "sizes.h"
@@ -58,7 +59,8 @@ void AppendBounded(char* buffer, unsigned size, const char* text)
 // Creates the first free UPD%08X directory in the temporary directory. Fails,
 // rather than searching on, when the names would be cut: cut names repeat and
 // no free one would ever be found. The temporary directory is taken in UTF-16
-// and spelled exactly, or by its short form, never by a look-alike.
+// and spelled exactly, or by its short form, never by a look-alike. In an
+// elevated run the directory is the administrators' own (WorkDirSecurity).
 int CreateWorkDirectory(char* workDir)
 {
     for (uint32_t n = 0;; ++n) {
@@ -75,7 +77,25 @@ int CreateWorkDirectory(char* workDir)
         if (n == 0xFFFFFFFFu)
             return 0;
     }
-    return CreateDirectoryA(workDir, nullptr) ? 1 : 0;
+    PSECURITY_DESCRIPTOR descriptor;
+    if (!WorkDirSecurity(&descriptor))
+        return 0;
+    // A directory another program made since the name test makes creation
+    // fail, so it is never used.
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, descriptor, FALSE};
+    BOOL created = CreateDirectoryA(workDir, &attributes);
+    LocalFree(descriptor);
+    return created ? 1 : 0;
+}
+
+// Held open without delete sharing until the process ends, the work directory
+// cannot be moved, renamed or removed while the package is written, the user
+// chooses and the updater starts. Files inside open as before. Listing access,
+// since an open for attributes alone takes no part in sharing. Not inherited.
+HANDLE HoldDirectory(const char* dir)
+{
+    return CreateFileA(dir, FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
 }
 
 // The work directory, a backslash, the launcher's own name without its
@@ -144,6 +164,7 @@ void StartUpdater(const char* installPath, const char* workDir)
 extern "C" void WINAPI RunLauncher()
 {
     char* installPath = nullptr;
+    HANDLE heldWorkDir = INVALID_HANDLE_VALUE;
     char workDir[kPathSize];
     char packagePath[kPathSize];
     int extracted;
@@ -167,7 +188,9 @@ extern "C" void WINAPI RunLauncher()
     g_hInstance = GetModuleHandleA(nullptr);
     InitCommonControlsFromSystem();
 
-    if (!CreateWorkDirectory(workDir)) {
+    if (CreateWorkDirectory(workDir))
+        heldWorkDir = HoldDirectory(workDir);
+    if (heldWorkDir == INVALID_HANDLE_VALUE) {
         ShowMessage(MSG_TEMP_DIR_FAILED, nullptr);
         goto finish;
     }
@@ -187,6 +210,8 @@ extern "C" void WINAPI RunLauncher()
         HeapFree(GetProcessHeap(), 0, installPath);
 
 finish:
+    if (heldWorkDir != INVALID_HANDLE_VALUE)
+        CloseHandle(heldWorkDir);
     if (ownMutex != nullptr)
         CloseHandle(ownMutex);
     ExitProcess(0);
