@@ -1,13 +1,17 @@
-// Paths from the system and the registry in the ANSI code page, the form the
-// launcher works in: spelled exactly or not at all, never by a look-alike.
+// Paths from the system and the registry, and text from configurations, in the
+// ANSI code page, the form the launcher works in: spelled exactly or not at
+// all, never by a look-alike.
 #pragma once
 
 #include <windows.h>
 
-// 1 when text converts to the code page and back to exactly the same UTF-16
-// and fits a path buffer (259 bytes and a terminator); ansi, a path buffer,
-// receives it. A letter the code page lacks would become '?' or a look-alike
-// by best fit: such text is refused.
+// 1 when text converts to the code page and back to exactly the same UTF-16,
+// terminator included, in size bytes; ansi (size bytes) receives it, back
+// (size wide characters) is the converter's scratch. A letter the code page
+// lacks would become '?' or a look-alike by best fit: such text is refused.
+int ConvertExactly(const wchar_t* text, UINT codePage, char* ansi, wchar_t* back, int size);
+
+// ConvertExactly into a path buffer (259 bytes and a terminator).
 int SpellExactly(const wchar_t* text, UINT codePage, char* ansi);
 
 // A path in the code page, in a path buffer: its own spelling where that is
