@@ -49,13 +49,9 @@ int SpellPath(const wchar_t* path, UINT codePage, char* ansi)
     return 0;
 }
 
-int GetOwnPath(wchar_t* wide, char* ansi)
+int GetOwnPath(wchar_t* wide)
 {
     DWORD length = GetModuleFileNameW(nullptr, wide, kPathSize);
     // A path cut to the buffer would name another file.
-    if (length == 0 || length >= kPathSize) {
-        ansi[0] = '\0';
-        return 0;
-    }
-    return SpellPath(wide, CP_ACP, ansi);
+    return length != 0 && length < kPathSize;
 }

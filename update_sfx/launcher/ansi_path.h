@@ -20,6 +20,6 @@ int SpellExactly(const wchar_t* text, UINT codePage, char* ansi);
 // keeps short names); ansi is then empty.
 int SpellPath(const wchar_t* path, UINT codePage, char* ansi);
 
-// The launcher's own file: its path in UTF-16 (a path buffer of wide
-// characters) and spelled as SpellPath spells it. 0 when it cannot be named.
-int GetOwnPath(wchar_t* wide, char* ansi);
+// The launcher's own file: its path in UTF-16, in a path buffer of wide
+// characters. 0 when it does not fit.
+int GetOwnPath(wchar_t* wide);
