@@ -33,6 +33,12 @@ $sum += $_ for unpack('v*', $padded);
 $sum = ($sum & 0xFFFF) + ($sum >> 16) while $sum > 0xFFFF;
 substr($image, $checksum, 4) = pack('V', $sum + $length);
 
-open(my $out, '>:raw', $path) or die "run_from_swap: cannot write $path: $!\n";
-print $out $image or die "run_from_swap: cannot write $path: $!\n";
-close($out) or die "run_from_swap: cannot write $path: $!\n";
+# Written beside the stub and renamed over it: an interrupted step leaves the
+# linker's stub or the finished one, never a cut stub newer than its inputs.
+my $temp = "$path.tmp";
+open(my $out, '>:raw', $temp) or die "run_from_swap: cannot write $temp: $!\n";
+unless ((print $out $image) && close($out) && rename($temp, $path)) {
+    my $error = $!;
+    unlink($temp);
+    die "run_from_swap: cannot write $path: $error\n";
+}

@@ -24,5 +24,5 @@ sfx_image_time_stamp(update_sfx)
 # from the page file rather than from a medium that may vanish mid-run.
 find_program(SFX_PERL perl REQUIRED)
 add_custom_command(TARGET update_sfx POST_BUILD
-    COMMAND ${SFX_PERL} ${CMAKE_SOURCE_DIR}/cmake/run_from_swap.pl $<TARGET_FILE:update_sfx>
+    COMMAND ${SFX_PERL} ${PROJECT_SOURCE_DIR}/cmake/run_from_swap.pl $<TARGET_FILE:update_sfx>
     VERBATIM)

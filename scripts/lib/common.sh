@@ -25,6 +25,8 @@ configure_and_build() {
 # A Ukrainian user's Windows: code page 1251, so Cyrillic paths work. The
 # 32-bit prefix unless wine_session picks another; WINEARCH is always given,
 # since with wine64 installed a new prefix is 64-bit by default.
+# Only for a shell started after scripts/setup: a shell that looked for the
+# locale before setup generated it keeps not finding it, and warns.
 wine_environment() {
     export WINEPREFIX=$build_win/wineprefix
     export WINEARCH=win32

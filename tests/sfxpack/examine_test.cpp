@@ -19,7 +19,8 @@ TEST(Inspect, ReportsAPackedLauncher)
     ASSERT_EQ(run.status, 0) << run.err;
     std::string size = std::to_string(package.size());
     EXPECT_EQ(run.out, "payload offset: " + std::to_string(TinyStub().size()) + "\npayload size: " + size
-                           + "\nsigned: no\nrecorded package length: " + size + "\nrecorded package checksum: CRC-32C "
+                           + "\nsigned: no\nimage checksum: " + Hex8(ImageChecksumOf(ReadFile(dir + "launcher.exe")))
+                           + ", holds\nrecorded package length: " + size + "\nrecorded package checksum: CRC-32C "
                            + Hex8(ChecksumOf(package)) + "\npackage intact\n" + kExampleFields);
 }
 
@@ -53,6 +54,8 @@ TEST(Inspect, HoldsThePackageToItsRecordedChecksum)
     WriteFile(dir + "plain.exe", TinyStub() + package);
     ToolRun plain = Sfxpack({"inspect", dir + "plain.exe"});
     EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_NE(plain.out.find(", does not hold: the file's is " + Hex8(ImageChecksumOf(TinyStub() + package))),
+              std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("recorded package checksum: none\npackage unchecked: no integrity record"),
               std::string::npos)
         << plain.out;
@@ -113,7 +116,8 @@ protected:
         std::string size = std::to_string(package_.size());
         EXPECT_NE(run.out.find("payload size: " + size + "\nsigned: yes (certificate table at "), std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find(" bytes)\nsignatures: 1\n"), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find(" bytes)\nsignatures: 1\nimage checksum: " + Hex8(ImageChecksumOf(launcher_)) + ", holds\n"),
+                  std::string::npos) << run.out;
         EXPECT_NE(run.out.find("recorded package length: " + size + "\nrecorded package checksum: CRC-32C "
                                 + Hex8(ChecksumOf(package_)) + "\npackage intact\n" + kExampleFields),
                   std::string::npos)

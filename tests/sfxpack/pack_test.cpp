@@ -5,7 +5,8 @@
 namespace {
 
 // The records are what the launcher's rules read: the length, and the
-// checksum the rules compute over exactly the package's bytes.
+// checksum the rules compute over exactly the package's bytes; the image
+// checksum is that of the whole launcher.
 TEST(Pack, WritesStubThenPackageWithTheLengthAndChecksumInTheDosHeader)
 {
     std::string dir = TestFolder();
@@ -26,6 +27,7 @@ TEST(Pack, WritesStubThenPackageWithTheLengthAndChecksumInTheDosHeader)
     std::string expected = stub;
     expected.replace(0x28, 8, Record("PKLN", static_cast<uint32_t>(package.size())));
     expected.replace(0x30, 8, Record("PKCC", ChecksumOf(package)));
+    expected.replace(ImageChecksumField(stub), 4, Record("", ImageChecksumOf(expected + package)));
     EXPECT_EQ(ReadFile(dir + "launcher.exe"), expected + package);
     EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 3) << "a temporary file was left";
@@ -50,6 +52,7 @@ TEST(Pack, WithoutAStubUsesTheEmbeddedStubThatVersionNames)
     std::string expected = stub;
     expected.replace(0x28, 8, Record("PKLN", static_cast<uint32_t>(package.size())));
     expected.replace(0x30, 8, Record("PKCC", ChecksumOf(package)));
+    expected.replace(ImageChecksumField(stub), 4, Record("", ImageChecksumOf(expected + package)));
     EXPECT_TRUE(ReadFile(dir + "launcher.exe") == expected + package);
 
     std::filesystem::create_directory(dir + "folder.upd");

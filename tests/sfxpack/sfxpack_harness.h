@@ -106,6 +106,25 @@ inline uint32_t ChecksumOf(const std::string& bytes)
     return Crc32cUpdate(&crc, 0, reinterpret_cast<const uint8_t*>(bytes.data()), static_cast<uint32_t>(bytes.size()));
 }
 
+// Where a PE image keeps its CheckSum field, and the checksum of the whole
+// file worked out word by word as signing tools do, the field counted as
+// zero: a second opinion on the tool's own.
+inline size_t ImageChecksumField(const std::string& image)
+{
+    return static_cast<uint8_t>(image[0x3C]) + (static_cast<uint8_t>(image[0x3D]) << 8) + 88;
+}
+
+inline uint32_t ImageChecksumOf(std::string bytes)
+{
+    bytes.replace(ImageChecksumField(bytes), 4, 4, '\0');
+    uint64_t sum = 0;
+    for (size_t i = 0; i < bytes.size(); i += 2)
+        sum += static_cast<uint8_t>(bytes[i]) + (i + 1 < bytes.size() ? static_cast<uint8_t>(bytes[i + 1]) << 8 : 0);
+    while (sum > 0xFFFF)
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    return static_cast<uint32_t>(sum + bytes.size());
+}
+
 // A checksum as the tool prints it.
 inline std::string Hex8(uint32_t value)
 {

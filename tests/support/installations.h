@@ -113,22 +113,28 @@ public:
     }
     void AddWithoutPath(const std::string& name) { RegCloseKey(AddSubkey(name)); }
 
-    // The subkeys' names in the order the registry itself enumerates them.
+    // The subkeys' names, in UTF-8, in the order the registry itself enumerates them.
     std::vector<std::string> EnumeratedNames() const
     {
         std::vector<std::string> names;
-        char name[MAX_PATH];
-        for (DWORD i = 0; RegEnumKeyA(key_, i, name, MAX_PATH) == ERROR_SUCCESS; ++i)
-            names.push_back(name);
+        wchar_t name[MAX_PATH];
+        char utf8[MAX_PATH * 3];
+        for (DWORD i = 0; RegEnumKeyW(key_, i, name, MAX_PATH) == ERROR_SUCCESS; ++i) {
+            WideCharToMultiByte(CP_UTF8, 0, name, -1, utf8, sizeof utf8, nullptr, nullptr);
+            names.push_back(utf8);
+        }
         return names;
     }
     HKEY Key() const { return key_; }
 
 private:
+    // Names are UTF-8, so that a case can name keys its code page cannot spell.
     HKEY AddSubkey(const std::string& name)
     {
+        wchar_t wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_UTF8, 0, name.c_str(), -1, wide, MAX_PATH);
         HKEY subkey = nullptr;
-        RegCreateKeyExA(key_, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &subkey, nullptr);
+        RegCreateKeyExW(key_, wide, 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &subkey, nullptr);
         return subkey;
     }
     void Remove() const

@@ -1,4 +1,4 @@
-// The one copy loop of the tool, with the checksum taken on the way.
+// The one copy loop of the tool, with the checksums taken on the way.
 #include "checked_copy.h"
 
 #include <vector>
@@ -7,7 +7,7 @@
 #include "package/checksum.h"
 #include "tool_limits.h"
 
-bool CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checksum)
+bool CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checksum, ImageSum* imageSum)
 {
     Crc32c crc;
     Crc32cInit(&crc);
@@ -18,6 +18,8 @@ bool CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checks
         if (!ReadExactly(input, chunk.data(), n) || (output != nullptr && !WriteAll(output, chunk.data(), n)))
             return false;
         value = Crc32cUpdate(&crc, value, chunk.data(), n);
+        if (imageSum != nullptr)
+            AddToImageSum(imageSum, chunk.data(), n);
         remaining -= n;
     }
     *checksum = value;

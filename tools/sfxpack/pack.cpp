@@ -8,6 +8,7 @@
 #include "embedded_stub.h"
 #include "file_io.h"
 #include "header_report.h"
+#include "image_checksum.h"
 #include "image_bytes.h"
 #include "package/image_layout.h"
 #include "status.h"
@@ -39,13 +40,24 @@ int CheckStub(const std::string& stubName, const std::vector<uint8_t>& stub, FIL
     return kToolOk;
 }
 
-// The checksum is known only once the package has been copied: its record
-// goes into the stub's copy afterwards, in place.
-bool WriteChecksumRecord(std::vector<uint8_t>* stub, uint32_t checksum, FILE* output)
+// The CRC-32C and the image checksum of the whole launcher are known only
+// once the package has been copied: they go into the stub's copy afterwards,
+// and its headers are written again in place. A stub whose optional header
+// holds no CheckSum field keeps what it has.
+bool WriteChecksums(std::vector<uint8_t>* stub, uint32_t checksum, const ImageSum& packageSum, FILE* output)
 {
-    RecordPackageChecksum(stub->data(), checksum);
-    return SeekTo(output, kPackageChecksumRecord)
-           && WriteAll(output, stub->data() + kPackageChecksumRecord, kPackageChecksumRecordSize);
+    uint8_t* headers = stub->data();
+    RecordPackageChecksum(headers, checksum);
+    uint32_t field = 0;
+    uint32_t rewritten = kPackageChecksumRecord + kPackageChecksumRecordSize;
+    if (ImageChecksumField(headers, ImageHeaderBytes(static_cast<uint32_t>(stub->size())), &field)) {
+        WriteImageChecksum(headers, field, 0);
+        ImageSum stubSum = {0, 0};
+        AddToImageSum(&stubSum, headers, stub->size());
+        WriteImageChecksum(headers, field, FoldImageChecksum(stubSum.words + packageSum.words, packageSum.end));
+        rewritten = field + 4;
+    }
+    return SeekTo(output, 0) && WriteAll(output, headers, rewritten);
 }
 
 int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize, const char* packagePath,
@@ -59,8 +71,11 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
     std::string error;
     if (!BeginAtomicOutput(outputPath, &output, &error))
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
-    if (!WriteAll(output.file, stub->data(), stub->size()) || !CopyWithChecksum(package, packageSize, output.file, checksum)
-        || !WriteChecksumRecord(stub, *checksum, output.file)) {
+    // The package's words lie after the stub's.
+    ImageSum packageSum = {0, stub->size()};
+    if (!WriteAll(output.file, stub->data(), stub->size())
+        || !CopyWithChecksum(package, packageSize, output.file, checksum, &packageSum)
+        || !WriteChecksums(stub, *checksum, packageSum, output.file)) {
         AbandonAtomicOutput(&output);
         return Refuse(err, "cannot write OUTPUT %s: writing or reading PACKAGE %s failed", outputPath, packagePath);
     }

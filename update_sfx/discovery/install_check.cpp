@@ -9,6 +9,7 @@
 #include <shlwapi.h>
 
 #include "discovery/config_text.h"
+#include "launcher/ansi_path.h"
 
 namespace {
 
@@ -55,21 +56,26 @@ int SelectFirstChildValue(IXMLDOMDocument* document, const wchar_t* query, VARIA
     return V_VT(value) == VT_BSTR && V_BSTR(value) != nullptr ? 1 : 0;
 }
 
-// The text in the ANSI code page on the process heap, or nullptr. The buffer
-// is the size the conversion asks for: under a double-byte code page one
-// character can take two bytes, more than the text's length + 1.
+// The text in the ANSI code page on the process heap, or nullptr where the
+// code page cannot spell it exactly: by best fit a full-width "１０" reads
+// as "10", a version the file does not hold. The buffers are the size the
+// conversion asks for: under a double-byte code page one character can take
+// two bytes, more than the text's length + 1.
 char* ToAnsiText(BSTR text)
 {
-    // The system string's own terminator is converted with it.
-    int length = static_cast<int>(SysStringLen(text)) + 1;
-    int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
+    HANDLE heap = GetProcessHeap();
+    int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 0)
         return nullptr;
-    char* ansi = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
-    if (ansi == nullptr)
-        return nullptr;
-    int written = WideCharToMultiByte(CP_ACP, 0, text, length, ansi, size, nullptr, nullptr);
-    ansi[written > 0 ? written : 0] = '\0';
+    char* ansi = static_cast<char*>(HeapAlloc(heap, 0, size));
+    wchar_t* back = static_cast<wchar_t*>(HeapAlloc(heap, 0, size * sizeof(wchar_t)));
+    int exact = ansi != nullptr && back != nullptr && ConvertExactly(text, CP_ACP, ansi, back, size);
+    if (back != nullptr)
+        HeapFree(heap, 0, back);
+    if (!exact && ansi != nullptr) {
+        HeapFree(heap, 0, ansi);
+        ansi = nullptr;
+    }
     return ansi;
 }
 

@@ -10,8 +10,10 @@
 namespace {
 
 const char kInstallationsKey[] = "SOFTWARE\\Korvella";
-const char kInstallationPrefix[] = "VOLTANIS";
-const int kInstallationPrefixLength = sizeof(kInstallationPrefix) - 1;
+const wchar_t kInstallationPrefix[] = L"VOLTANIS";
+const int kInstallationPrefixLength = sizeof(kInstallationPrefix) / sizeof(wchar_t) - 1;
+// The longest name a registry key may have, and its terminator.
+const DWORD kKeyNameSize = 256;
 const wchar_t kPathValue[] = L"PATH";
 
 // Adds a copy at the end of the list, which grows by exactly one record. When
@@ -29,6 +31,19 @@ void AppendInstallation(InstallationRecord** list, uint32_t* count, const Instal
     *list = static_cast<InstallationRecord*>(grown);
     (*list)[*count] = *found;
     ++*count;
+}
+
+// Opens the subkey by the name it was enumerated under and appends its copy
+// when that is accepted. A subkey that cannot be opened is passed over.
+void AddInstallation(HKEY installations, const wchar_t* name, InstallationRecord** list, uint32_t* count)
+{
+    HKEY subkey = nullptr;
+    if (RegOpenKeyExW(installations, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+        return;
+    InstallationRecord found;
+    if (ReadInstallPath(subkey, &found))
+        AppendInstallation(list, count, &found);
+    RegCloseKey(subkey);
 }
 
 }  // namespace
@@ -84,19 +99,20 @@ void ScanInstallations(InstallationRecord** list, uint32_t* count)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallationsKey, 0, KEY_READ, &installations) != ERROR_SUCCESS)
         return;
 
-    char name[kPathSize];
-    // Ends at the first index the registry does not answer with a name: past
-    // the last subkey, or on any error.
-    for (DWORD index = 0; RegEnumKeyA(installations, index, name, kPathSize) == ERROR_SUCCESS; ++index) {
-        if (StrCmpNIA(name, kInstallationPrefix, kInstallationPrefixLength) != 0)
+    // Names in UTF-16: the code page would spell a name it lacks letters for
+    // as '?' or as a look-alike, and open a sibling key, or none, by it.
+    wchar_t name[kKeyNameSize];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = kKeyNameSize;
+        LONG status = RegEnumKeyExW(installations, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        // A name too long for the buffer drops only its own key; anything else
+        // but a name ends the scan: past the last subkey, or on any error.
+        if (status == ERROR_MORE_DATA)
             continue;
-        HKEY subkey = nullptr;
-        if (RegOpenKeyExA(installations, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
-            continue;
-        InstallationRecord found;
-        if (ReadInstallPath(subkey, &found))
-            AppendInstallation(list, count, &found);
-        RegCloseKey(subkey);
+        if (status != ERROR_SUCCESS)
+            break;
+        if (StrCmpNIW(name, kInstallationPrefix, kInstallationPrefixLength) == 0)
+            AddInstallation(installations, name, list, count);
     }
     RegCloseKey(installations);
 }

@@ -1,6 +1,7 @@
-// The one rule by which a path from the system or the registry enters the
-// launcher's ANSI code page. The launcher runs elevated: a look-alike spelling
-// names another folder, which anyone may have created, so it is never used.
+// The one rule by which a path from the system or the registry, or text from a
+// configuration, enters the launcher's ANSI code page. The launcher runs
+// elevated: a look-alike spelling names another folder, which anyone may have
+// created, or another version, so it is never used.
 #include "launcher/ansi_path.h"
 
 #include "sizes.h"
@@ -18,17 +19,22 @@ int SameText(const wchar_t* a, const wchar_t* b)
 
 }  // namespace
 
-int SpellExactly(const wchar_t* text, UINT codePage, char* ansi)
+int ConvertExactly(const wchar_t* text, UINT codePage, char* ansi, wchar_t* back, int size)
 {
     // No flags: the UTF-8 code page allows none, and the way back catches
     // every best-fit and default character on any code page.
-    if (WideCharToMultiByte(codePage, 0, text, -1, ansi, kPathSize, nullptr, nullptr) <= 0)
+    if (WideCharToMultiByte(codePage, 0, text, -1, ansi, size, nullptr, nullptr) <= 0)
         return 0;
-    // Text of at most 259 bytes has at most 259 characters.
-    wchar_t back[kPathSize];
-    if (MultiByteToWideChar(codePage, 0, ansi, -1, back, kPathSize) <= 0)
+    // Text of at most size bytes has at most size characters.
+    if (MultiByteToWideChar(codePage, 0, ansi, -1, back, size) <= 0)
         return 0;
     return SameText(text, back);
+}
+
+int SpellExactly(const wchar_t* text, UINT codePage, char* ansi)
+{
+    wchar_t back[kPathSize];
+    return ConvertExactly(text, codePage, ansi, back, kPathSize);
 }
 
 int SpellPath(const wchar_t* path, UINT codePage, char* ansi)
@@ -43,13 +49,9 @@ int SpellPath(const wchar_t* path, UINT codePage, char* ansi)
     return 0;
 }
 
-int GetOwnPath(wchar_t* wide, char* ansi)
+int GetOwnPath(wchar_t* wide)
 {
     DWORD length = GetModuleFileNameW(nullptr, wide, kPathSize);
     // A path cut to the buffer would name another file.
-    if (length == 0 || length >= kPathSize) {
-        ansi[0] = '\0';
-        return 0;
-    }
-    return SpellPath(wide, CP_ACP, ansi);
+    return length != 0 && length < kPathSize;
 }

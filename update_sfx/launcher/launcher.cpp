@@ -101,16 +101,19 @@ HANDLE HoldDirectory(const char* dir)
 // The work directory, a backslash, the launcher's own name without its
 // extension, ".upd". The name is the long one wherever the code page spells
 // it, even below a folder that it cannot spell; else the short name's. 0 when
-// the launcher cannot name its own file.
+// the launcher cannot name its own file in the code page.
 int FormPackagePath(const char* workDir, char* packagePath)
 {
     wchar_t ownWide[kPathSize];
     char ownPath[kPathSize];
     char ownName[kPathSize];
-    if (!GetOwnPath(ownWide, ownPath))
+    if (!GetOwnPath(ownWide))
         return 0;
-    if (!SpellExactly(PathFindFileNameW(ownWide), CP_ACP, ownName))
+    if (!SpellExactly(PathFindFileNameW(ownWide), CP_ACP, ownName)) {
+        if (!SpellPath(ownWide, CP_ACP, ownPath))
+            return 0;
         lstrcpyA(ownName, PathFindFileNameA(ownPath));
+    }
     PathRemoveExtensionA(ownName);
     lstrcpynA(packagePath, workDir, kPathSize);
     AppendBounded(packagePath, kPathSize, "\\");

@@ -132,7 +132,6 @@ int ExtractPayload(const char* packageFilePath)
     void* handler = nullptr;
     HANDLE packageFile = INVALID_HANDLE_VALUE;
     wchar_t ownWide[kPathSize];
-    char ownPath[kPathSize];
     PayloadPlan plan;
     PayloadView next;
     Crc32c crc;
@@ -146,9 +145,10 @@ int ExtractPayload(const char* packageFilePath)
 
     if (!PayloadOffset(Headers(), kHeaderPageSize, &plan.offset))
         goto cleanup;
-    if (!GetOwnPath(ownWide, ownPath))
+    // By its UTF-16 path: the code page need not spell it, nor the volume keep a short name.
+    if (!GetOwnPath(ownWide))
         goto cleanup;
-    ownFile = CreateFileA(ownPath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+    ownFile = CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                           nullptr);
     if (ownFile == INVALID_HANDLE_VALUE)
         goto cleanup;

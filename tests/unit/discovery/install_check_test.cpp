@@ -100,10 +100,11 @@ TEST_F(InstallCheck, VersionNeedsExactlyThreeComponents)
     EXPECT_EQ(ReadVersion("<VERSION>.</VERSION>"), "0 net=0 -7.-7.-7");
 }
 
-TEST_F(InstallCheck, VersionTextIsReadThroughTheAnsiCodePage)
+TEST_F(InstallCheck, VersionTextIsReadThroughTheAnsiCodePageOnlyWhereItSpellsItExactly)
 {
     EXPECT_EQ(ReadVersion("<VERSION>версія 10.01.188</VERSION>"), "1 net=0 10.1.188");
-    EXPECT_EQ(ReadVersion("<VERSION>版本 10.01.188 ✓</VERSION>"), "1 net=0 10.1.188");
+    EXPECT_EQ(ReadVersion("<VERSION>版本 10.01.188 ✓</VERSION>"), "0 net=0 -7.-7.-7");
+    EXPECT_EQ(ReadVersion("<VERSION>１０.０１.１８８</VERSION>"), "0 net=0 -7.-7.-7");
     EXPECT_EQ(ReadVersion("<VERSION>1.2." + std::string(100000, '3') + "</VERSION>").substr(0, 10), "1 net=0 1.");
 }
 
