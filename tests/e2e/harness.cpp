@@ -126,6 +126,9 @@ LauncherRun::~LauncherRun()
 SeenBox LauncherRun::NextBox(const std::wstring& caption, HWND exclude)
 {
     HWND box = WaitForDialog(pid_, 15000, caption, exclude);
+    // A slow copy's progress window comes first and is no message box.
+    if (box != nullptr && WindowText(box) == kProgressCaption)
+        box = WaitForDialog(pid_, 15000, caption, box);
     EXPECT_NE(box, nullptr) << "no message box appeared";
     if (box == nullptr)
         return SeenBox{L"<none>", L"<none>", nullptr, false};
