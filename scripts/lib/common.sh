@@ -45,7 +45,8 @@ wine_environment() {
 # Without, prints why not.
 can_run_32bit() {
     local error
-    error=$(/usr/lib/wine/wine --version 2>&1 >/dev/null) && return 0
+    # A shell of its own in the C locale, so that its error reads the same in any session.
+    error=$(LC_ALL=C sh -c '/usr/lib/wine/wine --version' 2>&1 >/dev/null) && return 0
     case $error in
     *"Exec format error"*) echo "the kernel runs 64-bit user code only (IA-32 emulation is off)" ;;
     *) echo "the 32-bit Wine loader does not start: $error" ;;
