@@ -11,7 +11,13 @@ set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/launcher/crt.cpp PROPERT
 set_source_files_properties(${CMAKE_CURRENT_SOURCE_DIR}/resources/update_sfx.rc PROPERTIES
     COMPILE_OPTIONS "--codepage=65001;-I${CMAKE_CURRENT_SOURCE_DIR}/resources")
 target_link_libraries(update_sfx PRIVATE sfx_glue gcc)
-target_link_options(update_sfx PRIVATE -nostdlib -nostartfiles -e _RunLauncher@0 -mwindows -s
+# Only 32-bit x86 decorates a stdcall name; the 64-bit build is for the tests.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(sfx_stub_entry RunLauncher)
+else()
+    set(sfx_stub_entry _RunLauncher@0)
+endif()
+target_link_options(update_sfx PRIVATE -nostdlib -nostartfiles -e ${sfx_stub_entry} -mwindows -s
     -Wl,--dynamicbase,--nxcompat,--tsaware,--no-seh
     -Wl,--major-subsystem-version,5,--minor-subsystem-version,0)
 # Nothing of the C and C++ runtimes may be linked by default.

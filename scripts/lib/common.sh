@@ -2,6 +2,7 @@
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build_root=${SFX_BUILD_DIR:-$root/build}
 build_win=$build_root/win
+build_win64=$build_root/win64
 build_host=$build_root/host
 jobs=$(nproc)
 
@@ -14,10 +15,14 @@ build_quietly() {
     fi
 }
 
+# Builds the tree for Windows into $1 with the toolchain file $2.
+configure_and_build_windows() {
+    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
+    build_quietly "$1"
+}
+
 configure_and_build() {
-    cmake -S "$root" -B "$build_win" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
-    build_quietly "$build_win"
+    configure_and_build_windows "$build_win" mingw-i686.cmake
     CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev >/dev/null
     build_quietly "$build_host"
 }
@@ -25,41 +30,72 @@ configure_and_build() {
 # A Ukrainian user's Windows: code page 1251, so Cyrillic paths work. The
 # 32-bit prefix unless wine_session picks another; WINEARCH is always given,
 # since with wine64 installed a new prefix is 64-bit by default.
+# $wine is the loader the session's programs run under.
 # Only for a shell started after scripts/setup: a shell that looked for the
 # locale before setup generated it keeps not finding it, and warns.
 wine_environment() {
     export WINEPREFIX=$build_win/wineprefix
     export WINEARCH=win32
+    wine=wine
     export WINEDEBUG=-all
     export LANG=uk_UA.UTF-8 LC_ALL=uk_UA.UTF-8
 }
 
+# Whether 32-bit programs can start here: the 32-bit Wine loader is one.
+# Without, prints why not.
+can_run_32bit() {
+    local error
+    # A shell of its own in the C locale, so that its error reads the same in any session.
+    error=$(LC_ALL=C sh -c '/usr/lib/wine/wine --version' 2>&1 >/dev/null) && return 0
+    case $error in
+    *"Exec format error"*) echo "the kernel runs 64-bit user code only (IA-32 emulation is off)" ;;
+    *) echo "the 32-bit Wine loader does not start: $error" ;;
+    esac
+    return 1
+}
+
 # The prefix of a test session: win32, or win64, where the 32-bit programs
-# run under WoW64 as on our users' Windows.
+# run under WoW64 as on our users' Windows, or x64, the 64-bit build's
+# programs in a 64-bit prefix, for machines that cannot start 32-bit programs.
 wine_prefix_of() {
     case $1 in
     win32) echo "$build_win/wineprefix" ;;
     win64) echo "$build_win/wineprefix64" ;;
-    *) echo "unknown Wine architecture: $1" >&2; return 1 ;;
+    x64) echo "$build_win64/wineprefix" ;;
+    *) echo "unknown Wine session: $1" >&2; return 1 ;;
     esac
 }
 
-# Points Wine at a session's prefix and tells the tests which one it is.
+# The build whose tests a session runs.
+wine_build_of() {
+    case $1 in
+    x64) echo "$build_win64" ;;
+    *) echo "$build_win" ;;
+    esac
+}
+
+# Points Wine at a session's prefix and loader and tells the tests which
+# prefix it is. `wine` and `wineboot` start the 32-bit loader first, so the
+# x64 session calls the 64-bit one directly.
 wine_session() {
     WINEPREFIX=$(wine_prefix_of "$1")
-    export WINEPREFIX WINEARCH=$1 SFX_WINE_ARCH=$1
+    case $1 in
+    x64) WINEARCH=win64 wine=/usr/lib/wine/wine64 ;;
+    *) WINEARCH=$1 wine=wine ;;
+    esac
+    export WINEPREFIX WINEARCH SFX_WINE_ARCH=$WINEARCH
 }
 
 # A fresh prefix for every session; the server stays up so each test starts quickly.
 wine_fresh_prefix() {
     rm -rf "$WINEPREFIX"
-    WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i >/dev/null 2>&1
+    WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
     wineserver -w
     wineserver -p </dev/null >/dev/null 2>&1
     # Without a window manager, Wine waits two seconds for every closed
     # managed window; unmanaged windows close at once.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
     # A program that crashes gets a backtrace on its output and ends, instead of
     # a crash dialog nobody closes, whose debugger would hold ctest's pipe open.
-    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 }

@@ -31,8 +31,14 @@ protected:
         if (packed.empty() || launcher.size() <= packed.size())
             return "";
         const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(launcher.data());
-        const IMAGE_NT_HEADERS32* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(launcher.data() + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& security = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_SECURITY];
+        const char* headers = launcher.data() + dos->e_lfanew;
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(headers);
+        // A 64-bit build's stub is PE32+, whose data directories lie further on.
+        const IMAGE_DATA_DIRECTORY* directories =
+            nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC
+                ? reinterpret_cast<const IMAGE_NT_HEADERS64*>(headers)->OptionalHeader.DataDirectory
+                : nt->OptionalHeader.DataDirectory;
+        const IMAGE_DATA_DIRECTORY& security = directories[IMAGE_DIRECTORY_ENTRY_SECURITY];
         EXPECT_EQ(security.VirtualAddress, packed.size() + padding);
         EXPECT_EQ(launcher.size(), packed.size() + padding + security.Size);
         EXPECT_EQ(launcher.substr(packed.size(), padding), std::string(padding, '\0'));
