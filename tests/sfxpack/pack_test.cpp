@@ -1,5 +1,7 @@
 #include "pack.h"
 
+#include <unistd.h>
+
 #include "sfxpack_harness.h"
 
 namespace {
@@ -143,12 +145,14 @@ TEST(Pack, OutputAppearsWholeOrNotAtAll)
     EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "bad.upd", dir + "out.exe"}).status, 1);
     EXPECT_EQ(ReadFile(dir + "out.exe"), previous);
 
-    // The rename over a folder fails after the write: the temporary goes too.
+    // A folder, or a missing folder, is refused before the copy, in the system's words.
     std::filesystem::create_directory(dir + "folder.exe");
     ToolRun overFolder = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "folder.exe"});
     EXPECT_EQ(overFolder.status, 1);
-    EXPECT_NE(overFolder.err.find("cannot rename"), std::string::npos) << overFolder.err;
-    EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "missing/out.exe"}).status, 1);
+    EXPECT_EQ(overFolder.err, "sfxpack: cannot write OUTPUT " + dir + "folder.exe: Is a directory\n");
+    ToolRun intoMissing = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "missing/out.exe"});
+    EXPECT_EQ(intoMissing.status, 1);
+    EXPECT_EQ(intoMissing.err, "sfxpack: cannot write OUTPUT " + dir + "missing/out.exe: No such file or directory\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "a temporary file was left";
 
     // Packing onto an input would replace it.
@@ -165,6 +169,49 @@ TEST(Pack, LauncherMustStayBelowFourGigabytes)
     EXPECT_FALSE(LauncherSizeFits(0x1000, 0x100000000u - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
     EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
+}
+
+// A tmpfs of its own, as small as a test needs, unmounted whatever happens.
+struct SmallDisk {
+    std::string path;
+    bool mounted;
+    explicit SmallDisk(const std::string& at) : path(at), mounted(false)
+    {
+        std::filesystem::create_directory(path);
+        mounted = getuid() == 0 && Shell("mount -t tmpfs -o size=1m tmpfs '" + path + "'", path + ".log");
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            Shell("umount '" + path + "'", path + ".log");
+    }
+};
+
+// The system's reason, the file the user named, and nothing left on the disk;
+// what was printed before comes first where both streams share one file.
+TEST(Pack, OnAFullDiskPackAndExtractSayWhyAndLeaveNothing)
+{
+    std::string dir = TestFolder();
+    SmallDisk disk(dir + "disk");
+    if (!disk.mounted)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    std::string package = ExamplePackage() + std::string(2 << 20, 'p');
+    PackInto(dir, "launcher.exe", package);
+
+    std::string log = dir + "pack.log";
+    EXPECT_FALSE(Shell(std::string("'") + SFXPACK_BINARY + "' pack '" + dir + "launcher.exe.upd' '" + disk.path
+                           + "/u.exe'",
+                       log));
+    EXPECT_EQ(ReadFile(log), "source version: 10.01.188\n"
+                             "target version: 10.01.190\n"
+                             "format type: 2 (any installed version from the source up to, not including, the target)\n"
+                             "sfxpack: cannot write OUTPUT " + disk.path + "/u.exe: No space left on device\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.path), {}), 0);
+
+    ToolRun extract = Sfxpack({"extract", dir + "launcher.exe", disk.path + "/x.upd"});
+    EXPECT_EQ(extract.status, 1);
+    EXPECT_EQ(extract.err, "sfxpack: cannot write OUTPUT " + disk.path + "/x.upd: No space left on device\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.path), {}), 0);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
                   const char* outputPath, uint32_t* checksum, FILE* err)
 {
     if (!SeekTo(package, 0))
-        return Refuse(err, "cannot read PACKAGE %s again", packagePath);
+        return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, FileFailure(package).c_str());
     // Only the copy carries the records: the stub on disk is never changed.
     RecordPackageLength(stub->data(), static_cast<uint32_t>(packageSize));
     AtomicOutput output;
@@ -73,11 +73,15 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
     // The package's words lie after the stub's.
     ImageSum packageSum = {0, stub->size()};
-    if (!WriteAll(output.file, stub->data(), stub->size())
-        || !CopyWithChecksum(package, packageSize, output.file, checksum, &packageSum)
-        || !WriteChecksums(stub, *checksum, packageSum, output.file)) {
+    CopyResult copied = kCopyWriteFailed;
+    if (WriteAll(output.file, stub->data(), stub->size()))
+        copied = CopyWithChecksum(package, packageSize, output.file, checksum, &packageSum);
+    if (copied == kCopyDone && !WriteChecksums(stub, *checksum, packageSum, output.file))
+        copied = kCopyWriteFailed;
+    if (copied != kCopyDone) {
+        int status = RefuseCopy(err, copied, "PACKAGE", packagePath, package, output);
         AbandonAtomicOutput(&output);
-        return Refuse(err, "cannot write OUTPUT %s: writing or reading PACKAGE %s failed", outputPath, packagePath);
+        return status;
     }
     if (!CommitAtomicOutput(&output, &error))
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
