@@ -1,6 +1,13 @@
 #include "pack.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <algorithm>
 
 #include "sfxpack_harness.h"
 
@@ -169,6 +176,74 @@ TEST(Pack, LauncherMustStayBelowFourGigabytes)
     EXPECT_FALSE(LauncherSizeFits(0x1000, 0x100000000u - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
     EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
+}
+
+// The real program, with the interrupts at their default action as a shell
+// leaves them, its output in log.
+pid_t StartSfxpack(const std::vector<std::string>& args, const std::string& log)
+{
+    std::vector<char*> argv = {const_cast<char*>(SFXPACK_BINARY)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t interrupts, none;
+    sigemptyset(&interrupts);
+    sigemptyset(&none);
+    for (int number : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&interrupts, number);
+    posix_spawnattr_setsigdefault(&attributes, &interrupts);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, SFXPACK_BINARY, &actions, &attributes, argv.data(), environ) != 0)
+        pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+}
+
+// True once a temporary beside output holds bytes: the copy is under way.
+bool WaitForTheCopy(const std::string& dir)
+{
+    for (int wait = 0; wait < 1000; ++wait) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            std::error_code error;
+            if (entry.path().extension() == ".tmp" && std::filesystem::file_size(entry.path(), error) > 0)
+                return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+TEST(Pack, InterruptedLeavesOnlyTheInputs)
+{
+    std::string dir = TestFolder();
+    // Sparse: gigabytes to copy, nothing on the disk but the header.
+    WriteFile(dir + "big.upd", ExamplePackage());
+    std::filesystem::resize_file(dir + "big.upd", 3ull << 30);
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(number));
+        pid_t pid = StartSfxpack({"pack", dir + "big.upd", dir + "out.exe"}, dir + "pack.log");
+        ASSERT_GT(pid, 0);
+        bool copying = WaitForTheCopy(dir);
+        kill(pid, copying ? number : SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(copying) << "no temporary grew: " << ReadFile(dir + "pack.log");
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << "status " << status;
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            left.push_back(entry.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"big.upd", "pack.log"}));
+    }
 }
 
 // A tmpfs of its own, as small as a test needs, unmounted whatever happens.

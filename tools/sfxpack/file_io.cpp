@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -18,6 +19,12 @@ namespace {
 
 // Other writers of the same output may race us; a few names are enough to step past them.
 const int kTempNameAttempts = 100;
+
+// The temporary an interruption removes. Its name is copied here while it is
+// created, so that the handler reads only memory that is always there.
+const size_t kPendingNameSize = 4096;
+char g_pendingOutput[kPendingNameSize];
+volatile sig_atomic_t g_outputPending = 0;
 
 #ifdef _WIN32
 typedef struct _stati64 FileStatus;
@@ -66,10 +73,47 @@ void NoteShortWrite()
         SetLastError(ERROR_DISK_FULL);
 }
 
+// The console's handler runs on a thread of its own while the copy goes on.
+// The lock keeps it from a temporary half created or half renamed and, never
+// released by the handler, keeps the copy from starting another.
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+
+void HoldInterrupts()
+{
+    AcquireSRWLockExclusive(&g_pendingLock);
+}
+
+void ReleaseInterrupts()
+{
+    ReleaseSRWLockExclusive(&g_pendingLock);
+}
+
+BOOL WINAPI OnConsoleControl(DWORD)
+{
+    HoldInterrupts();
+    // Opened with delete sharing, the temporary goes when the process ends.
+    if (g_outputPending)
+        DeleteFileA(g_pendingOutput);
+    // The default handler then ends the process with its usual status.
+    return FALSE;
+}
+
+void InstallInterruptHandlers()
+{
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+// Delete sharing lets an interruption remove the file while it is open.
 int CreateExclusive(const char* path, bool* exists)
 {
-    int descriptor = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    *exists = descriptor < 0 && errno == EEXIST;
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    *exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
+    if (descriptor < 0)
+        CloseHandle(handle);
     return descriptor;
 }
 
@@ -125,6 +169,55 @@ void NoteShortWrite()
 {
 }
 
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t InterruptSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kInterrupts)
+        sigaddset(&set, number);
+    return set;
+}
+
+// A signal held here arrives once released, so the handler never meets a
+// temporary half created or half renamed.
+void HoldInterrupts()
+{
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void ReleaseInterrupts()
+{
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// Only async-signal-safe calls: unlink and raise.
+void OnInterrupt(int number)
+{
+    if (g_outputPending)
+        unlink(g_pendingOutput);
+    // SA_RESETHAND has put the default action back: raised again, the signal
+    // ends the process as soon as the handler returns, with its usual status.
+    raise(number);
+}
+
+void InstallInterruptHandlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    action.sa_mask = InterruptSet();
+    for (int number : kInterrupts) {
+        struct sigaction previous;
+        // A signal ignored from the start (nohup, a background job) stays ignored.
+        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(number, &action, nullptr);
+    }
+}
+
 int CreateExclusive(const char* path, bool* exists)
 {
     int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
@@ -158,24 +251,34 @@ bool RenameOver(const char* temp, const char* final)
 }
 #endif
 
+// Creates path and, before an interruption can come, names it to the handler.
 int CreateTemporary(const std::string& path, bool* exists, std::string* error)
 {
+    HoldInterrupts();
     ForgetLastFailure();
     int descriptor = CreateExclusive(path.c_str(), exists);
-    if (descriptor < 0 && !*exists)
+    if (descriptor >= 0) {
+        memcpy(g_pendingOutput, path.c_str(), path.size() + 1);
+        g_outputPending = 1;
+    } else if (!*exists) {
         *error = LastFailure();
+    }
+    ReleaseInterrupts();
     return descriptor;
 }
 
 // Renames the closed temporary over the final name when asked, else removes it.
 bool FinishTemporary(AtomicOutput* output, bool keep, std::string* error)
 {
+    HoldInterrupts();
     ForgetLastFailure();
     bool renamed = keep && RenameOver(output->tempPath.c_str(), output->finalPath.c_str());
     if (keep && !renamed)
         *error = "cannot rename the temporary file over it: " + LastFailure();
     if (!renamed)
         remove(output->tempPath.c_str());
+    g_outputPending = 0;
+    ReleaseInterrupts();
     return renamed;
 }
 
@@ -281,6 +384,10 @@ bool BeginAtomicOutput(const char* path, AtomicOutput* output, std::string* erro
     std::string stem = output->finalPath + ".sfxpack-" + std::to_string(ProcessId()) + "-";
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         output->tempPath = stem + std::to_string(attempt) + ".tmp";
+        if (output->tempPath.size() >= kPendingNameSize) {
+            *error = strerror(ENAMETOOLONG);
+            return false;
+        }
         bool exists = false;
         int descriptor = CreateTemporary(output->tempPath, &exists, error);
         if (exists)
@@ -342,4 +449,9 @@ bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, st
         return false;
     }
     return CommitAtomicOutput(&output, error);
+}
+
+void RemoveOutputOnInterrupt()
+{
+    InstallInterruptHandlers();
 }

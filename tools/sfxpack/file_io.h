@@ -46,3 +46,8 @@ bool CommitAtomicOutput(AtomicOutput* output, std::string* error);
 void AbandonAtomicOutput(AtomicOutput* output);
 
 bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, std::string* error);
+
+// From here on SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
+// a closed console) remove the temporary of the output being written, then
+// end the process as they would have.
+void RemoveOutputOnInterrupt();
