@@ -170,12 +170,54 @@ TEST(Pack, OutputAppearsWholeOrNotAtAll)
     EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
 }
 
-TEST(Pack, LauncherMustStayBelowFourGigabytes)
+TEST(Pack, LauncherMustStayBelowFourGigabytesWithRoomForASignature)
 {
     EXPECT_TRUE(LauncherSizeFits(0x1000, 0xFFFFFFFFu - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, 0x100000000u - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
     EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
+    EXPECT_FALSE(SignatureMayNotFit(0xFFFFFFFFu - 0x100000));
+    EXPECT_TRUE(SignatureMayNotFit(0xFFFFFFFFu - 0xFFFFF));
+    EXPECT_TRUE(SignatureMayNotFit(0xFFFFFFFFu));
+}
+
+// The launcher takes such packages, so they are packed; but only the exact
+// source version can take them, whatever the publisher meant.
+TEST(Pack, WarnsOfARangeThatHoldsNoVersion)
+{
+    std::string dir = TestFolder();
+    WriteFile(dir + "stub.exe", TinyStub());
+    struct Case {
+        const char* source;
+        const char* target;
+        uint32_t formatType;
+        const char* warning;
+    } cases[] = {
+        {"10.01.190", "10.01.188", 2,
+         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.01.190 below target "
+         "version 10.01.188 (version keys 101190 and 101188): only an installation of exactly 10.01.190 takes this "
+         "package\n"},
+        {"10.01.188", "10.01.188", 2,
+         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.01.188 below target "
+         "version 10.01.188 (version keys 101188 and 101188): only an installation of exactly 10.01.188 takes this "
+         "package\n"},
+        // Major weighs only ten times minor: these two share a key.
+        {"10.10.0", "11.0.0", 2,
+         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.10.000 below target "
+         "version 11.00.000 (version keys 110000 and 110000): only an installation of exactly 10.10.000 takes this "
+         "package\n"},
+        {"10.01.190", "10.01.188", 0, ""},
+        {"10.01.188", "10.01.190", 2, ""},
+        {"10.09.999", "11.0.0", 2, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " to " + c.target);
+        WriteFile(dir + "p.upd", PackageBuilder().Header(c.source, c.target, c.formatType).Tail().Bytes());
+        ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, c.warning);
+        EXPECT_NE(run.out.find("wrote " + dir + "out.exe"), std::string::npos) << run.out;
+    }
 }
 
 // The real program, with the interrupts at their default action as a shell
@@ -222,12 +264,14 @@ bool WaitForTheCopy(const std::string& dir)
     return false;
 }
 
+// The largest launcher there is: the warning comes before the copy, then
+// each interruption stops the copy.
 TEST(Pack, InterruptedLeavesOnlyTheInputs)
 {
     std::string dir = TestFolder();
     // Sparse: gigabytes to copy, nothing on the disk but the header.
     WriteFile(dir + "big.upd", ExamplePackage());
-    std::filesystem::resize_file(dir + "big.upd", 3ull << 30);
+    std::filesystem::resize_file(dir + "big.upd", 0xFFFFFFFFu - ReadFile(SFXPACK_EMBEDDED_STUB).size());
     for (int number : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(strsignal(number));
         pid_t pid = StartSfxpack({"pack", dir + "big.upd", dir + "out.exe"}, dir + "pack.log");
@@ -238,6 +282,11 @@ TEST(Pack, InterruptedLeavesOnlyTheInputs)
         ASSERT_EQ(waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(copying) << "no temporary grew: " << ReadFile(dir + "pack.log");
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << "status " << status;
+        EXPECT_NE(ReadFile(dir + "pack.log")
+                      .find("sfxpack: warning: the launcher will be 4294967295 bytes, within 1 MiB of 4 GiB: once "
+                            "signed it may be larger than the launcher can read\n"),
+                  std::string::npos)
+            << ReadFile(dir + "pack.log");
         std::vector<std::string> left;
         for (const auto& entry : std::filesystem::directory_iterator(dir))
             left.push_back(entry.path().filename().string());

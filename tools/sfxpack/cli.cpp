@@ -50,7 +50,12 @@ const char kPackHelp[] =
     "table, a signature or anything appended), a PACKAGE whose header the launcher would\n"
     "reject, and a launcher of 4 GiB or more. OUTPUT appears only when complete: it is\n"
     "written under a temporary name beside it and then renamed. STUB and PACKAGE are\n"
-    "never changed. Sign OUTPUT, not the stub.\n";
+    "never changed. Sign OUTPUT, not the stub.\n"
+    "\n"
+    "Warns on standard error, and packs all the same, when format type 2 comes with a\n"
+    "source version the launcher does not rank below the target (only the exact source\n"
+    "then takes the package), and when the launcher comes within 1 MiB of 4 GiB, which a\n"
+    "signature may cross.\n";
 
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"

@@ -11,6 +11,8 @@
 #include "image_checksum.h"
 #include "image_bytes.h"
 #include "package/image_layout.h"
+#include "package/version.h"
+#include "selection/version_gate.h"
 #include "status.h"
 #include "tool_limits.h"
 
@@ -88,6 +90,27 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
     return kToolOk;
 }
 
+// What the launcher accepts but cannot do as its publisher meant, said
+// before the copy, which may take a while.
+void WarnOfSurprises(const HeaderReport& report, uint64_t launcherSize, FILE* err)
+{
+    const PackageHeader& header = report.header;
+    // The chooser's range holds the keys from the source up to, not including, the target.
+    if (header.hasFormatType && header.formatType == kFormatRange
+        && VersionKey(header.source) >= VersionKey(header.target))
+        Warn(err,
+             "format type 2, but the launcher does not rank source version " VERSION_DISPLAY_FORMAT
+             " below target version " VERSION_DISPLAY_FORMAT " (version keys %d and %d): only an installation of "
+             "exactly " VERSION_DISPLAY_FORMAT " takes this package",
+             header.source.major, header.source.minor, header.source.build, header.target.major,
+             header.target.minor, header.target.build, VersionKey(header.source), VersionKey(header.target),
+             header.source.major, header.source.minor, header.source.build);
+    if (SignatureMayNotFit(launcherSize))
+        Warn(err, "the launcher will be %llu bytes, within 1 MiB of 4 GiB: once signed it may be larger than the "
+                  "launcher can read",
+             static_cast<unsigned long long>(launcherSize));
+}
+
 int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize, const char* packagePath,
                     const char* outputPath, FILE* out, FILE* err)
 {
@@ -99,6 +122,7 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
         return Refuse(err, "PACKAGE %s has a damaged header (%s); every launcher would reject it", packagePath,
                       HeaderStopReason(report));
     PrintHeader(out, report);
+    WarnOfSurprises(report, stub->size() + packageSize, err);
     uint32_t checksum = 0;
     int status = WriteLauncher(stub, package, packageSize, packagePath, outputPath, &checksum, err);
     if (status == kToolOk)
@@ -129,6 +153,11 @@ int PackOnto(const std::string& stubName, std::vector<uint8_t>* stub, const char
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize)
 {
     return stubSize <= kMaxLauncherSize && packageSize <= kMaxLauncherSize - stubSize;
+}
+
+bool SignatureMayNotFit(uint64_t launcherSize)
+{
+    return launcherSize > kMaxLauncherSize - kSignatureRoom;
 }
 
 int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err)

@@ -1,4 +1,4 @@
-// The refusal line, so every subcommand words them the same way.
+// The refusal and warning lines, so every subcommand words them the same way.
 #include "status.h"
 
 #include <stdarg.h>
@@ -23,4 +23,12 @@ int Refuse(FILE* err, const char* format, ...)
     WriteLine(err, "sfxpack: ", format, args);
     va_end(args);
     return kToolRefused;
+}
+
+void Warn(FILE* err, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    WriteLine(err, "sfxpack: warning: ", format, args);
+    va_end(args);
 }
