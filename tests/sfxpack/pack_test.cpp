@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -187,25 +186,21 @@ TEST(Pack, WarnsOfARangeThatHoldsNoVersion)
 {
     std::string dir = TestFolder();
     WriteFile(dir + "stub.exe", TinyStub());
+    auto warning = [](const std::string& source, const std::string& target, const std::string& keys) {
+        return "sfxpack: warning: format type 2, but the launcher does not rank source version " + source
+               + " below target version " + target + " (version keys " + keys
+               + "): only an installation of exactly " + source + " takes this package\n";
+    };
     struct Case {
         const char* source;
         const char* target;
         uint32_t formatType;
-        const char* warning;
+        std::string warning;
     } cases[] = {
-        {"10.01.190", "10.01.188", 2,
-         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.01.190 below target "
-         "version 10.01.188 (version keys 101190 and 101188): only an installation of exactly 10.01.190 takes this "
-         "package\n"},
-        {"10.01.188", "10.01.188", 2,
-         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.01.188 below target "
-         "version 10.01.188 (version keys 101188 and 101188): only an installation of exactly 10.01.188 takes this "
-         "package\n"},
+        {"10.01.190", "10.01.188", 2, warning("10.01.190", "10.01.188", "101190 and 101188")},
+        {"10.01.188", "10.01.188", 2, warning("10.01.188", "10.01.188", "101188 and 101188")},
         // Major weighs only ten times minor: these two share a key.
-        {"10.10.0", "11.0.0", 2,
-         "sfxpack: warning: format type 2, but the launcher does not rank source version 10.10.000 below target "
-         "version 11.00.000 (version keys 110000 and 110000): only an installation of exactly 10.10.000 takes this "
-         "package\n"},
+        {"10.10.0", "11.0.0", 2, warning("10.10.000", "11.00.000", "110000 and 110000")},
         {"10.01.190", "10.01.188", 0, ""},
         {"10.01.188", "10.01.190", 2, ""},
         {"10.09.999", "11.0.0", 2, ""},
@@ -228,25 +223,19 @@ pid_t StartSfxpack(const std::vector<std::string>& args, const std::string& log)
     for (const std::string& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t interrupts, none;
-    sigemptyset(&interrupts);
-    sigemptyset(&none);
-    for (int number : {SIGINT, SIGTERM, SIGHUP})
-        sigaddset(&interrupts, number);
-    posix_spawnattr_setsigdefault(&attributes, &interrupts);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, SFXPACK_BINARY, &actions, &attributes, argv.data(), environ) != 0)
-        pid = -1;
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = fork();
+    if (pid == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int number : {SIGINT, SIGTERM, SIGHUP})
+            signal(number, SIG_DFL);
+        int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(output, 1);
+        dup2(output, 2);
+        execv(SFXPACK_BINARY, argv.data());
+        _exit(127);
+    }
     return pid;
 }
 
