@@ -23,7 +23,8 @@ configure_and_build_windows() {
 
 configure_and_build() {
     configure_and_build_windows "$build_win" mingw-i686.cmake
-    CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev >/dev/null
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev \
+        -DSFX_WINDOWS_SFXPACK="$build_win/tools/sfxpack/sfxpack.exe" >/dev/null
     build_quietly "$build_host"
 }
 
