@@ -15,9 +15,11 @@ build_quietly() {
     fi
 }
 
-# Builds the tree for Windows into $1 with the toolchain file $2.
+# Builds the tree for Windows into $1 with the toolchain file $2; any more
+# arguments go to cmake.
 configure_and_build_windows() {
-    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
+    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release -Wno-dev \
+        "${@:3}" >/dev/null
     build_quietly "$1"
 }
 
