@@ -180,18 +180,20 @@ sigset_t InterruptSet()
     return set;
 }
 
+// The mask before the hold: signals the parent blocked stay blocked after it.
+sigset_t g_maskBeforeHold;
+
 // A signal held here arrives once released, so the handler never meets a
 // temporary half created or half renamed.
 void HoldInterrupts()
 {
     sigset_t set = InterruptSet();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    sigprocmask(SIG_BLOCK, &set, &g_maskBeforeHold);
 }
 
 void ReleaseInterrupts()
 {
-    sigset_t set = InterruptSet();
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    sigprocmask(SIG_SETMASK, &g_maskBeforeHold, nullptr);
 }
 
 // Only async-signal-safe calls: unlink and raise.
