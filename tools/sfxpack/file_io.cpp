@@ -111,9 +111,12 @@ int CreateExclusive(const char* path, bool* exists)
     *exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
-    if (descriptor < 0)
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor < 0) {
+        // Nobody else knows the name: the file CREATE_NEW made goes with the handle.
         CloseHandle(handle);
+        DeleteFileA(path);
+    }
     return descriptor;
 }
 
