@@ -346,7 +346,7 @@ std::string FileFailure(FILE* file)
 {
     // Meeting the end is no failure of the system: the file is shorter than it
     // was when measured.
-    if (file != nullptr && feof(file) && !ferror(file))
+    if (feof(file) && !ferror(file))
         return "the file ended early";
     return LastFailure();
 }
