@@ -98,11 +98,6 @@ BOOL WINAPI OnConsoleControl(DWORD)
     return FALSE;
 }
 
-void InstallInterruptHandlers()
-{
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
 // Delete sharing lets an interruption remove the file while it is open.
 int CreateExclusive(const char* path, bool* exists)
 {
@@ -207,20 +202,6 @@ void OnInterrupt(int number)
     // SA_RESETHAND has put the default action back: raised again, the signal
     // ends the process as soon as the handler returns, with its usual status.
     raise(number);
-}
-
-void InstallInterruptHandlers()
-{
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    action.sa_mask = InterruptSet();
-    for (int number : kInterrupts) {
-        struct sigaction previous;
-        // A signal ignored from the start (nohup, a background job) stays ignored.
-        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
-            sigaction(number, &action, nullptr);
-    }
 }
 
 int CreateExclusive(const char* path, bool* exists)
@@ -458,5 +439,18 @@ bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, st
 
 void RemoveOutputOnInterrupt()
 {
-    InstallInterruptHandlers();
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    action.sa_mask = InterruptSet();
+    for (int number : kInterrupts) {
+        struct sigaction previous;
+        // A signal ignored from the start (nohup, a background job) stays ignored.
+        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(number, &action, nullptr);
+    }
+#endif
 }
