@@ -1,9 +1,8 @@
 #!/bin/sh
-# Interrupts PROGRAM packing big.upd into big.exe, in DIR, with SIGNAL once its
-# temporary holds bytes. Passes when the program then ends within five seconds
-# with STATUS (any: whatever it is) and leaves nothing named big.exe*; what it
-# printed is in DIR/pack.log.
-# usage: interrupted_pack.sh DIR SIGNAL STATUS PROGRAM...
+# In DIR, sends SIGNAL to PROGRAM packing big.upd into big.exe once its temporary
+# holds bytes; it must then end within five seconds, with STATUS (or any), and
+# leave no big.exe*. What it printed is in DIR/pack.log.
+# usage: interrupted_pack.sh DIR SIGNAL STATUS|any PROGRAM...
 set -eu
 dir=$1 signal=$2 status=$3
 shift 3
