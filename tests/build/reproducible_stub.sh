@@ -1,12 +1,12 @@
 #!/bin/sh
 # The stub of one commit is the same bytes wherever and whenever it is built:
-# the sources copied to another folder and built there again, as a publisher
-# builds the Windows tree, must give exactly the stub the native tree built
-# for sfxpack, and the sfxpack.exe of the Windows tree, if one is named.
-# SOURCE_DATE_EPOCH changes the image's time stamp to its value, and so its
-# checksum, and nothing else.
+# the sources copied to another folder and built there again must give
+# exactly the stub the native tree built for sfxpack. SOURCE_DATE_EPOCH
+# changes the image's time stamp to its value, and so its checksum, and
+# nothing else. Built there as a publisher builds the Windows tree, they give
+# REFERENCE_TOOL too, the sfxpack.exe of a Windows tree, if one is named.
 # usage: reproducible_stub.sh SOURCE_DIR WORK_DIR REFERENCE_STUB [EPOCH [REFERENCE_TOOL]]
-#   EPOCH is the SOURCE_DATE_EPOCH the references were built with, if any.
+#   EPOCH is the SOURCE_DATE_EPOCH the reference was built with, if any.
 set -eu
 source=$1 work=$2 reference=$3 epoch=${4:-} reference_tool=${5:-}
 dated_epoch=1700000000
@@ -50,10 +50,8 @@ cmp "$reference" "$again" >/dev/null || fail "a second build in another folder d
 programs=$(cd "$work/again" && find . -name '*.exe' -not -path '*/CMakeFiles/*' | sort | tr '\n' ' ')
 [ "$programs" = "./tools/sfxpack/sfxpack.exe ./update_sfx/update_sfx.exe " ] \
     || fail "a build without tests made $programs"
-if [ -n "$reference_tool" ]; then
-    cmp "$reference_tool" "$work/prefix/bin/sfxpack.exe" >/dev/null \
-        || fail "the installed sfxpack.exe differs from $reference_tool"
-fi
+[ -z "$reference_tool" ] || cmp -s "$reference_tool" "$work/prefix/bin/sfxpack.exe" \
+    || fail "the installed sfxpack.exe differs from $reference_tool"
 
 pe=$(field "$reference" 60)
 stamp=$((pe + 8))

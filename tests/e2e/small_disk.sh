@@ -1,10 +1,11 @@
 #!/bin/sh
 # A full disk for the launcher: 8 MiB of tmpfs, drive T: of the Wine prefix.
-# usage: small_disk.sh mount|unmount DIR DEFAULT_PREFIX
-# The drive goes into the session's prefix, DEFAULT_PREFIX when none is set.
+# usage: small_disk.sh mount|unmount DIR [DEFAULT_PREFIX]
+# The drive goes into the session's prefix, DEFAULT_PREFIX when none is set;
+# with no DEFAULT_PREFIX, there is no drive (sfxpack's native tests).
 set -eu
 action=$1 dir=$2
-drive=${WINEPREFIX:-$3}/dosdevices/t:
+drive=${3:+${WINEPREFIX:-$3}/dosdevices/t:}
 
 case $action in
 mount)
@@ -12,11 +13,10 @@ mount)
     dir=$(cd "$dir" && pwd)
     mountpoint -q "$dir" && umount "$dir"
     mount -t tmpfs -o size=8m tmpfs "$dir"
-    rm -f "$drive"
-    ln -s "$dir" "$drive"
+    [ -z "$drive" ] || { rm -f "$drive"; ln -s "$dir" "$drive"; }
     ;;
 unmount)
-    rm -f "$drive"
+    [ -z "$drive" ] || rm -f "$drive"
     if mountpoint -q "$dir"; then umount "$dir"; fi
     ;;
 esac

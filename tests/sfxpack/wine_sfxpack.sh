@@ -85,17 +85,7 @@ pack_and_inspect "$real_stub"
 # removes the temporary. Wine hands SIGINT to the console's handlers.
 cp package.upd big.upd
 truncate -s 3G big.upd
-"$wine_run" sfxpack.exe pack big.upd big.exe >big.out 2>big.err &
-pid=$!
-tries=0
-until [ -s "$(ls big.exe.*.tmp 2>/dev/null | head -1)" ]; do
-    tries=$((tries + 1))
-    [ $tries -lt 600 ] || { kill -KILL $pid; fail "no temporary grew for the large package"; }
-    sleep 0.05
-done
-kill -INT $pid
-wait $pid || true
-ls big.exe* >/dev/null 2>&1 && fail "Ctrl-C left $(ls big.exe*)"
+sh "$(dirname "$0")/interrupted_pack.sh" . INT any "$wine_run" sfxpack.exe || fail "Ctrl-C did not end the copy cleanly"
 rm big.upd
 
 run version --version

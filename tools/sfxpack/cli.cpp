@@ -141,13 +141,17 @@ int UnknownOption(FILE* err, const char* option, const char* help)
     return UsageError(err, problem.c_str(), help);
 }
 
-// The positional arguments; the first option the command does not take, if any.
-const char* Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals)
+// The positional arguments, and the value of one --key where key asks for it;
+// the first option the command does not take, if any.
+const char* Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals,
+                        const char** key = nullptr)
 {
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         if (options && EndsOptions(argv[i]))
             options = false;
+        else if (options && key != nullptr && *key == nullptr && strcmp(argv[i], "--key") == 0 && i + 1 < argc)
+            *key = argv[++i];
         else if (options && IsOption(argv[i]))
             return argv[i];
         else
@@ -192,20 +196,13 @@ int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     const char* keyText = nullptr;
     std::vector<const char*> args;
-    bool options = true;
-    for (int i = 0; i < argc; ++i) {
-        if (options && EndsOptions(argv[i]))
-            options = false;
-        else if (options && strcmp(argv[i], "--key") == 0 && i + 1 < argc && keyText == nullptr)
-            keyText = argv[++i];
-        else if (options && IsOption(argv[i]))
-            return UsageError(err, "config encode takes --key HEX once and no other option", kConfigHelp);
-        else
-            args.push_back(argv[i]);
-    }
+    // A --key left over is a second one, or one without its value.
+    const char* option = Positionals(argc, argv, &args, &keyText);
+    if (option != nullptr && strcmp(option, "--key") != 0)
+        return UnknownOption(err, option, kConfigHelp);
     uint8_t key[4];
-    if (keyText == nullptr || !ParseKey(keyText, key))
-        return UsageError(err, "config encode needs --key with exactly eight hex digits", kConfigHelp);
+    if (option != nullptr || keyText == nullptr || !ParseKey(keyText, key))
+        return UsageError(err, "config encode needs one --key with exactly eight hex digits", kConfigHelp);
     if (args.size() != 2)
         return UsageError(err, "config encode takes INPUT and OUTPUT", kConfigHelp);
     return EncodeConfig(key, args[0], args[1], out, err);

@@ -98,11 +98,6 @@ BOOL WINAPI OnConsoleControl(DWORD)
     return FALSE;
 }
 
-void InstallInterruptHandlers()
-{
-    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
-}
-
 // Delete sharing lets an interruption remove the file while it is open.
 int CreateExclusive(const char* path, bool* exists)
 {
@@ -111,9 +106,12 @@ int CreateExclusive(const char* path, bool* exists)
     *exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
     if (handle == INVALID_HANDLE_VALUE)
         return -1;
-    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
-    if (descriptor < 0)
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_BINARY);
+    if (descriptor < 0) {
+        // Nobody else knows the name: the file CREATE_NEW made goes with the handle.
         CloseHandle(handle);
+        DeleteFileA(path);
+    }
     return descriptor;
 }
 
@@ -180,18 +178,20 @@ sigset_t InterruptSet()
     return set;
 }
 
+// The mask before the hold: signals the parent blocked stay blocked after it.
+sigset_t g_maskBeforeHold;
+
 // A signal held here arrives once released, so the handler never meets a
 // temporary half created or half renamed.
 void HoldInterrupts()
 {
     sigset_t set = InterruptSet();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    sigprocmask(SIG_BLOCK, &set, &g_maskBeforeHold);
 }
 
 void ReleaseInterrupts()
 {
-    sigset_t set = InterruptSet();
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    sigprocmask(SIG_SETMASK, &g_maskBeforeHold, nullptr);
 }
 
 // Only async-signal-safe calls: unlink and raise.
@@ -202,20 +202,6 @@ void OnInterrupt(int number)
     // SA_RESETHAND has put the default action back: raised again, the signal
     // ends the process as soon as the handler returns, with its usual status.
     raise(number);
-}
-
-void InstallInterruptHandlers()
-{
-    struct sigaction action = {};
-    action.sa_handler = OnInterrupt;
-    action.sa_flags = SA_RESETHAND;
-    action.sa_mask = InterruptSet();
-    for (int number : kInterrupts) {
-        struct sigaction previous;
-        // A signal ignored from the start (nohup, a background job) stays ignored.
-        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
-            sigaction(number, &action, nullptr);
-    }
 }
 
 int CreateExclusive(const char* path, bool* exists)
@@ -341,7 +327,7 @@ std::string FileFailure(FILE* file)
 {
     // Meeting the end is no failure of the system: the file is shorter than it
     // was when measured.
-    if (file != nullptr && feof(file) && !ferror(file))
+    if (feof(file) && !ferror(file))
         return "the file ended early";
     return LastFailure();
 }
@@ -453,5 +439,18 @@ bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, st
 
 void RemoveOutputOnInterrupt()
 {
-    InstallInterruptHandlers();
+#ifdef _WIN32
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+#else
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    action.sa_mask = InterruptSet();
+    for (int number : kInterrupts) {
+        struct sigaction previous;
+        // A signal ignored from the start (nohup, a background job) stays ignored.
+        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(number, &action, nullptr);
+    }
+#endif
 }

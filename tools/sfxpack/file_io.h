@@ -19,9 +19,9 @@ bool ReadWholeFile(const char* path, uint64_t limit, std::vector<uint8_t>* bytes
 bool ReadExactly(FILE* file, void* buffer, size_t size);
 bool SeekTo(FILE* file, uint64_t offset);
 
-// The system's words for the failure of the last call on file (nullptr for
-// a call that has no stream): strerror on Linux, the system's message text
-// on Windows; for a read that met the end, that the file ended early.
+// The system's words for the failure of the last call on file: strerror on
+// Linux, the system's message text on Windows; for a read that met the end,
+// that the file ended early.
 std::string FileFailure(FILE* file);
 
 // True when both paths name one existing file, however they are spelled.
