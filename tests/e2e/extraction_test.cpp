@@ -161,6 +161,30 @@ TEST_F(Extraction, SlowMediumShowsProgressWhoseCancelKeepsTheWorkDirectory)
     }
 }
 
+// After a slow copy the progress window stays until the chooser, which it
+// owns, is up, and goes with the run. On Windows that keeps the foreground for
+// the launcher: only the foreground process may bring a window to the front.
+// Wine does not enforce that rule, so no test here can show the foreground
+// itself; this one shows the order and the owner that keep it.
+TEST_F(Extraction, SlowMediumKeepsItsWindowUnderTheChooser)
+{
+    std::string launcher = std::string(kFailingShareDir) + "\\slow.exe";
+    ASSERT_TRUE(Exists(launcher)) << "the test session mounts a slow share at " << kFailingShareDir;
+    registry.Add("VOLTANIS_189", MakeInstallation(root.Join("App189"), "10.01.189"));
+    LauncherRun run(launcher, temp);
+    HWND progress = run.WaitForProgress();
+    ASSERT_NE(progress, nullptr) << "no progress window while a slow medium is read";
+    HWND chooser = run.WaitForChooser();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(IsWindowVisible(progress)) << "the progress window went before the chooser came";
+    EXPECT_EQ(GetWindow(chooser, GW_OWNER), progress);
+    EXPECT_FALSE(IsWindowEnabled(progress)) << "the chooser is modal to it";
+    PressButton(chooser, IDOK);
+    EXPECT_EQ(run.Wait(), 0u);
+    EXPECT_EQ(UpdaterLog(app).size(), 2u) << "the first item, 10.01.188, is taken";
+    EXPECT_FALSE(IsWindow(progress));
+}
+
 // Bytes [offset, offset + size) of a file that may be larger than the address space.
 std::string ReadAt(const std::string& path, uint64_t offset, uint32_t size)
 {
