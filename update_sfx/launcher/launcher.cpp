@@ -61,7 +61,7 @@ void AppendBounded(char* buffer, unsigned size, const char* text)
 // rather than searching on, when the names would be cut: cut names repeat and
 // no free one would ever be found. The temporary directory is taken in UTF-16
 // and spelled exactly, or by its short form, never by a look-alike. In an
-// elevated run the directory is the administrators' own (WorkDirSecurity).
+// elevated run only elevated programs may write there (WorkDirSecurity).
 int CreateWorkDirectory(char* workDir)
 {
     for (uint32_t n = 0;; ++n) {
