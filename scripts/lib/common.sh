@@ -15,15 +15,18 @@ build_quietly() {
     fi
 }
 
-# Builds the tree for Windows into $1 with the toolchain file $2.
+# Builds the tree for Windows into $1 with the toolchain file $2; any more
+# arguments go to cmake.
 configure_and_build_windows() {
-    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release -Wno-dev >/dev/null
+    cmake -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release -Wno-dev \
+        "${@:3}" >/dev/null
     build_quietly "$1"
 }
 
 configure_and_build() {
     configure_and_build_windows "$build_win" mingw-i686.cmake
-    CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev >/dev/null
+    CC=clang CXX=clang++ cmake -S "$root" -B "$build_host" -DCMAKE_BUILD_TYPE=RelWithDebInfo -Wno-dev \
+        -DSFX_WINDOWS_SFXPACK="$build_win/tools/sfxpack/sfxpack.exe" >/dev/null
     build_quietly "$build_host"
 }
 

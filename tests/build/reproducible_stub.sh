@@ -1,13 +1,14 @@
 #!/bin/sh
 # The stub of one commit is the same bytes wherever and whenever it is built:
-# the sources copied to another folder and built there again must give
-# exactly the stub the native tree built for sfxpack. SOURCE_DATE_EPOCH
-# changes the image's time stamp to its value, and so its checksum, and
-# nothing else.
-# usage: reproducible_stub.sh SOURCE_DIR WORK_DIR REFERENCE_STUB [EPOCH]
-#   EPOCH is the SOURCE_DATE_EPOCH the reference was built with, if any.
+# the sources copied to another folder and built there again, as a publisher
+# builds the Windows tree, must give exactly the stub the native tree built
+# for sfxpack, and the sfxpack.exe of the Windows tree, if one is named.
+# SOURCE_DATE_EPOCH changes the image's time stamp to its value, and so its
+# checksum, and nothing else.
+# usage: reproducible_stub.sh SOURCE_DIR WORK_DIR REFERENCE_STUB [EPOCH [REFERENCE_TOOL]]
+#   EPOCH is the SOURCE_DATE_EPOCH the references were built with, if any.
 set -eu
-source=$1 work=$2 reference=$3 epoch=${4:-}
+source=$1 work=$2 reference=$3 epoch=${4:-} reference_tool=${5:-}
 dated_epoch=1700000000
 
 fail() {
@@ -20,25 +21,39 @@ field() {
     od -An -tu4 -j "$2" -N4 "$1" | tr -d ' '
 }
 
+# Runs a build step from the copied sources, its output kept for the failure report.
+step() {
+    log=$work/$1.log
+    shift
+    (cd "$work/source" && "$@") >>"$log" 2>&1 || { cat "$log" >&2; fail "$* failed"; }
+}
+
 # Builds the stub alone from the copied sources in WORK_DIR/FOLDER.
 build() {
-    log=$work/$1.log
-    if ! { cmake -S "$work/source" -B "$work/$1" -DCMAKE_TOOLCHAIN_FILE="$work/source/cmake/mingw-i686.cmake" \
-               -DCMAKE_BUILD_TYPE=Release -DSFX_STUB_ONLY=ON -DSFX_SOURCE_DATE_EPOCH="$2" -Wno-dev \
-           && cmake --build "$work/$1" --target update_sfx; } >"$log" 2>&1; then
-        cat "$log" >&2
-        fail "the stub did not build in $work/$1"
-    fi
+    step "$1" cmake -S . -B "$work/$1" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+        -DSFX_STUB_ONLY=ON -DSFX_SOURCE_DATE_EPOCH="$2" -Wno-dev
+    step "$1" cmake --build "$work/$1" --target update_sfx
 }
 
 rm -rf "$work"
 mkdir -p "$work/source"
-# The stub-only tree reads nothing else.
-cp -R "$source/CMakeLists.txt" "$source/cmake" "$source/update_sfx" "$work/source/"
+# The Windows tree without its tests reads nothing else.
+cp -R "$source/CMakeLists.txt" "$source/cmake" "$source/update_sfx" "$source/tools" "$work/source/"
 
-build again "$epoch"
+# The publisher's commands: no build type, no tests, then the install.
+step again cmake -S . -B "$work/again" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DBUILD_TESTING=OFF \
+    -DSFX_SOURCE_DATE_EPOCH="$epoch" -Wno-dev
+step again cmake --build "$work/again" -j "$(nproc)"
+step again cmake --install "$work/again" --prefix "$work/prefix"
 again=$work/again/update_sfx/update_sfx.exe
 cmp "$reference" "$again" >/dev/null || fail "a second build in another folder differs from $reference"
+programs=$(cd "$work/again" && find . -name '*.exe' -not -path '*/CMakeFiles/*' | sort | tr '\n' ' ')
+[ "$programs" = "./tools/sfxpack/sfxpack.exe ./update_sfx/update_sfx.exe " ] \
+    || fail "a build without tests made $programs"
+if [ -n "$reference_tool" ]; then
+    cmp "$reference_tool" "$work/prefix/bin/sfxpack.exe" >/dev/null \
+        || fail "the installed sfxpack.exe differs from $reference_tool"
+fi
 
 pe=$(field "$reference" 60)
 stamp=$((pe + 8))

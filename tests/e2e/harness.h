@@ -12,6 +12,9 @@
 #include "window_driver.h"
 
 extern const char kStubPath[];
+// The stub as shipped, 32-bit: kStubPath in a 32-bit build; empty where a
+// 64-bit build was not told where to find it.
+extern const char kShippedStubPath[];
 extern const char kFakeUpdaterPath[];
 extern const char kPlantedDllPath[];
 extern const char kPlantProbePath[];

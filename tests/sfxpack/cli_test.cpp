@@ -32,6 +32,26 @@ TEST(CommandLine, MisusedCommandsAreUsageErrors)
     }
 }
 
+// A file name that starts with a dash is told apart from an option by "--".
+TEST(CommandLine, DoubleDashEndsTheOptions)
+{
+    std::string dir = TestFolder();
+    WriteFile(dir + "-p.upd", ExamplePackage());
+    ToolRun dashed = Sfxpack({"pack", "-p.upd", "-out.exe"});
+    EXPECT_EQ(dashed.status, 2);
+    EXPECT_EQ(dashed.err.substr(0, dashed.err.find('\n')),
+              "sfxpack: unknown option -p.upd; put -- before a file name that starts with a dash");
+    std::string tool = std::string("'") + SFXPACK_BINARY + "'";
+    EXPECT_TRUE(Shell("cd '" + dir + "' && " + tool + " pack -- -p.upd -out.exe", dir + "pack.log"))
+        << ReadFile(dir + "pack.log");
+    EXPECT_TRUE(Shell("cd '" + dir + "' && " + tool + " extract -- -out.exe --help", dir + "extract.log"))
+        << ReadFile(dir + "extract.log");
+    EXPECT_EQ(ReadFile(dir + "--help"), ExamplePackage());
+    ToolRun notHelp = Sfxpack({"inspect", "--", "--help"});
+    EXPECT_EQ(notHelp.status, 1);
+    EXPECT_EQ(notHelp.err, "sfxpack: cannot read LAUNCHER --help: No such file or directory\n");
+}
+
 // The built program hands the statuses to the shell unchanged.
 TEST(CommandLine, TheProgramExitsWithTheStatus)
 {

@@ -1,5 +1,13 @@
 #include "pack.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
 #include "sfxpack_harness.h"
 
 namespace {
@@ -143,12 +151,14 @@ TEST(Pack, OutputAppearsWholeOrNotAtAll)
     EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "bad.upd", dir + "out.exe"}).status, 1);
     EXPECT_EQ(ReadFile(dir + "out.exe"), previous);
 
-    // The rename over a folder fails after the write: the temporary goes too.
+    // A folder, or a missing folder, is refused before the copy, in the system's words.
     std::filesystem::create_directory(dir + "folder.exe");
     ToolRun overFolder = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "folder.exe"});
     EXPECT_EQ(overFolder.status, 1);
-    EXPECT_NE(overFolder.err.find("cannot rename"), std::string::npos) << overFolder.err;
-    EXPECT_EQ(Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "missing/out.exe"}).status, 1);
+    EXPECT_EQ(overFolder.err, "sfxpack: cannot write OUTPUT " + dir + "folder.exe: Is a directory\n");
+    ToolRun intoMissing = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "missing/out.exe"});
+    EXPECT_EQ(intoMissing.status, 1);
+    EXPECT_EQ(intoMissing.err, "sfxpack: cannot write OUTPUT " + dir + "missing/out.exe: No such file or directory\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 5) << "a temporary file was left";
 
     // Packing onto an input would replace it.
@@ -159,12 +169,162 @@ TEST(Pack, OutputAppearsWholeOrNotAtAll)
     EXPECT_EQ(ReadFile(dir + "stub.exe"), stub);
 }
 
-TEST(Pack, LauncherMustStayBelowFourGigabytes)
+TEST(Pack, LauncherMustStayBelowFourGigabytesWithRoomForASignature)
 {
     EXPECT_TRUE(LauncherSizeFits(0x1000, 0xFFFFFFFFu - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, 0x100000000u - 0x1000));
     EXPECT_FALSE(LauncherSizeFits(0x1000, UINT64_MAX));
     EXPECT_FALSE(LauncherSizeFits(UINT64_MAX, 1));
+    EXPECT_FALSE(SignatureMayNotFit(0xFFFFFFFFu - 0x100000));
+    EXPECT_TRUE(SignatureMayNotFit(0xFFFFFFFFu - 0xFFFFF));
+    EXPECT_TRUE(SignatureMayNotFit(0xFFFFFFFFu));
+}
+
+// The launcher takes such packages, so they are packed; but only the exact
+// source version can take them, whatever the publisher meant.
+TEST(Pack, WarnsOfARangeThatHoldsNoVersion)
+{
+    std::string dir = TestFolder();
+    WriteFile(dir + "stub.exe", TinyStub());
+    auto warning = [](const std::string& source, const std::string& target, const std::string& keys) {
+        return "sfxpack: warning: format type 2, but the launcher does not rank source version " + source
+               + " below target version " + target + " (version keys " + keys
+               + "): only an installation of exactly " + source + " takes this package\n";
+    };
+    struct Case {
+        const char* source;
+        const char* target;
+        uint32_t formatType;
+        std::string warning;
+    } cases[] = {
+        {"10.01.190", "10.01.188", 2, warning("10.01.190", "10.01.188", "101190 and 101188")},
+        {"10.01.188", "10.01.188", 2, warning("10.01.188", "10.01.188", "101188 and 101188")},
+        // Major weighs only ten times minor: these two share a key.
+        {"10.10.0", "11.0.0", 2, warning("10.10.000", "11.00.000", "110000 and 110000")},
+        {"10.01.190", "10.01.188", 0, ""},
+        {"10.01.188", "10.01.190", 2, ""},
+        {"10.09.999", "11.0.0", 2, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.source) + " to " + c.target);
+        WriteFile(dir + "p.upd", PackageBuilder().Header(c.source, c.target, c.formatType).Tail().Bytes());
+        ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err, c.warning);
+        EXPECT_NE(run.out.find("wrote " + dir + "out.exe"), std::string::npos) << run.out;
+    }
+}
+
+// The real program, with the interrupts at their default action as a shell
+// leaves them, its output in log.
+pid_t StartSfxpack(const std::vector<std::string>& args, const std::string& log)
+{
+    std::vector<char*> argv = {const_cast<char*>(SFXPACK_BINARY)};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int number : {SIGINT, SIGTERM, SIGHUP})
+            signal(number, SIG_DFL);
+        int output = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(output, 1);
+        dup2(output, 2);
+        execv(SFXPACK_BINARY, argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+// True once a temporary beside output holds bytes: the copy is under way.
+bool WaitForTheCopy(const std::string& dir)
+{
+    for (int wait = 0; wait < 1000; ++wait) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+            std::error_code error;
+            if (entry.path().extension() == ".tmp" && std::filesystem::file_size(entry.path(), error) > 0)
+                return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+// The largest launcher there is: the warning comes before the copy, then
+// each interruption stops the copy.
+TEST(Pack, InterruptedLeavesOnlyTheInputs)
+{
+    std::string dir = TestFolder();
+    // Sparse: gigabytes to copy, nothing on the disk but the header.
+    WriteFile(dir + "big.upd", ExamplePackage());
+    std::filesystem::resize_file(dir + "big.upd", 0xFFFFFFFFu - ReadFile(SFXPACK_EMBEDDED_STUB).size());
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(strsignal(number));
+        pid_t pid = StartSfxpack({"pack", dir + "big.upd", dir + "out.exe"}, dir + "pack.log");
+        ASSERT_GT(pid, 0);
+        bool copying = WaitForTheCopy(dir);
+        kill(pid, copying ? number : SIGKILL);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(copying) << "no temporary grew: " << ReadFile(dir + "pack.log");
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == number) << "status " << status;
+        EXPECT_NE(ReadFile(dir + "pack.log")
+                      .find("sfxpack: warning: the launcher will be 4294967295 bytes, within 1 MiB of 4 GiB: once "
+                            "signed it may be larger than the launcher can read\n"),
+                  std::string::npos)
+            << ReadFile(dir + "pack.log");
+        std::vector<std::string> left;
+        for (const auto& entry : std::filesystem::directory_iterator(dir))
+            left.push_back(entry.path().filename().string());
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, (std::vector<std::string>{"big.upd", "pack.log"}));
+    }
+}
+
+// A tmpfs of its own, as small as a test needs, unmounted whatever happens.
+struct SmallDisk {
+    std::string path;
+    bool mounted;
+    explicit SmallDisk(const std::string& at) : path(at), mounted(false)
+    {
+        std::filesystem::create_directory(path);
+        mounted = getuid() == 0 && Shell("mount -t tmpfs -o size=1m tmpfs '" + path + "'", path + ".log");
+    }
+    ~SmallDisk()
+    {
+        if (mounted)
+            Shell("umount '" + path + "'", path + ".log");
+    }
+};
+
+// The system's reason, the file the user named, and nothing left on the disk;
+// what was printed before comes first where both streams share one file.
+TEST(Pack, OnAFullDiskPackAndExtractSayWhyAndLeaveNothing)
+{
+    std::string dir = TestFolder();
+    SmallDisk disk(dir + "disk");
+    if (!disk.mounted)
+        GTEST_SKIP() << "mounting a tmpfs needs root";
+    std::string package = ExamplePackage() + std::string(2 << 20, 'p');
+    PackInto(dir, "launcher.exe", package);
+
+    std::string log = dir + "pack.log";
+    EXPECT_FALSE(Shell(std::string("'") + SFXPACK_BINARY + "' pack '" + dir + "launcher.exe.upd' '" + disk.path
+                           + "/u.exe'",
+                       log));
+    EXPECT_EQ(ReadFile(log), "source version: 10.01.188\n"
+                             "target version: 10.01.190\n"
+                             "format type: 2 (any installed version from the source up to, not including, the target)\n"
+                             "sfxpack: cannot write OUTPUT " + disk.path + "/u.exe: No space left on device\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.path), {}), 0);
+
+    ToolRun extract = Sfxpack({"extract", dir + "launcher.exe", disk.path + "/x.upd"});
+    EXPECT_EQ(extract.status, 1);
+    EXPECT_EQ(extract.err, "sfxpack: cannot write OUTPUT " + disk.path + "/x.upd: No space left on device\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(disk.path), {}), 0);
 }
 
 }  // namespace

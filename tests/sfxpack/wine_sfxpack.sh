@@ -81,6 +81,23 @@ cmp -s global.xml plain.xml || fail "the configuration round trip is not byte-ex
 
 pack_and_inspect "$real_stub"
 
+# Ctrl-C during the copy of a large package (sparse: nothing on the disk)
+# removes the temporary. Wine hands SIGINT to the console's handlers.
+cp package.upd big.upd
+truncate -s 3G big.upd
+"$wine_run" sfxpack.exe pack big.upd big.exe >big.out 2>big.err &
+pid=$!
+tries=0
+until [ -s "$(ls big.exe.*.tmp 2>/dev/null | head -1)" ]; do
+    tries=$((tries + 1))
+    [ $tries -lt 600 ] || { kill -KILL $pid; fail "no temporary grew for the large package"; }
+    sleep 0.05
+done
+kill -INT $pid
+wait $pid || true
+ls big.exe* >/dev/null 2>&1 && fail "Ctrl-C left $(ls big.exe*)"
+rm big.upd
+
 run version --version
 expect_status version 0
 expect_line version "embedded stub: $(wc -c <"$real_stub") bytes, SHA-256 $(sha256sum "$real_stub" | cut -c1-64)"

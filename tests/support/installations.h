@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "discovery/scan.h"
 #include "test_files.h"
 
 // A configuration file's text: the root items around the given children.
@@ -69,11 +70,11 @@ inline std::string CompleteCopy(const std::string& path, const std::string& vers
 }
 
 // HKLM\SOFTWARE\Korvella, created empty and removed with all it holds at the
-// end: in the registry view a 32-bit program sees, or with KEY_WOW64_64KEY in
-// the 64-bit view beside it, which a 32-bit prefix does not have.
+// end: in the registry view the launcher reads, the 32-bit one, or with
+// KEY_WOW64_64KEY in the 64-bit view beside it, which a 32-bit prefix does not have.
 class InstallationsKey {
 public:
-    explicit InstallationsKey(REGSAM view = 0) : view_(view)
+    explicit InstallationsKey(REGSAM view = kInstallationsView) : view_(view)
     {
         Remove();
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &key_, nullptr);

@@ -5,9 +5,22 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "file_io.h"
 #include "image_checksum.h"
+
+// Which side of a copy failed, so that the refusal names the right file.
+enum CopyResult {
+    kCopyDone,
+    kCopyReadFailed,
+    kCopyWriteFailed,
+};
 
 // Reads size bytes from input's current position and gives their CRC-32C;
 // each chunk also goes to output, and into imageSum, when they are not null.
-// False when a read or a write fails.
-bool CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checksum, ImageSum* imageSum = nullptr);
+CopyResult CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checksum,
+                            ImageSum* imageSum = nullptr);
+
+// Refuses a failed copy with the file of the side that failed, the input as
+// inputRole and inputPath or the output by its final name, and the system's reason.
+int RefuseCopy(FILE* err, CopyResult result, const char* inputRole, const char* inputPath, FILE* input,
+               const AtomicOutput& output);

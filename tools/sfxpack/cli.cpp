@@ -32,8 +32,10 @@ const char kToolHelp[] =
     "  config encode --key HEX INPUT OUTPUT  scramble a configuration file\n"
     "\n"
     "\"sfxpack COMMAND --help\" describes a command. \"sfxpack --version\" prints the tool's\n"
-    "version and the embedded stub's size and SHA-256.\n"
-    "Exit status: 0 done, 1 input refused (the reason on one line), 2 usage error.\n";
+    "version and the embedded stub's size and SHA-256. \"--\" ends the options: a file name\n"
+    "that starts with a dash goes after it.\n"
+    "Exit status: 0 done, 1 input refused (the reason on one line), 2 usage error. An\n"
+    "interrupted command leaves no temporary file behind.\n";
 
 const char kPackHelp[] =
     "usage: sfxpack pack PACKAGE OUTPUT\n"
@@ -50,7 +52,12 @@ const char kPackHelp[] =
     "table, a signature or anything appended), a PACKAGE whose header the launcher would\n"
     "reject, and a launcher of 4 GiB or more. OUTPUT appears only when complete: it is\n"
     "written under a temporary name beside it and then renamed. STUB and PACKAGE are\n"
-    "never changed. Sign OUTPUT, not the stub.\n";
+    "never changed. Sign OUTPUT, not the stub.\n"
+    "\n"
+    "Warns on standard error, and packs all the same, when format type 2 comes with a\n"
+    "source version the launcher does not rank below the target (only the exact source\n"
+    "then takes the package), and when the launcher comes within 1 MiB of 4 GiB, which a\n"
+    "signature may cross.\n";
 
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"
@@ -93,9 +100,20 @@ const char kConfigHelp[] =
     "scrambled; decoding the result gives INPUT back exactly. An empty or already\n"
     "scrambled INPUT is refused.\n";
 
+// "--" ends the options: what follows it is a file name, even one that starts with a dash.
+bool EndsOptions(const char* arg)
+{
+    return strcmp(arg, "--") == 0;
+}
+
+bool IsOption(const char* arg)
+{
+    return arg[0] == '-' && arg[1] != '\0';
+}
+
 bool WantsHelp(int argc, const char* const* argv)
 {
-    for (int i = 0; i < argc; ++i) {
+    for (int i = 0; i < argc && !EndsOptions(argv[i]); ++i) {
         if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0)
             return true;
     }
@@ -117,21 +135,33 @@ int UsageError(FILE* err, const char* problem, const char* help)
     return kToolUsage;
 }
 
-// Positional arguments, or a usage error for an option the command does not take.
-bool Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals)
+int UnknownOption(FILE* err, const char* option, const char* help)
 {
+    std::string problem = std::string("unknown option ") + option + "; put -- before a file name that starts with a dash";
+    return UsageError(err, problem.c_str(), help);
+}
+
+// The positional arguments; the first option the command does not take, if any.
+const char* Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals)
+{
+    bool options = true;
     for (int i = 0; i < argc; ++i) {
-        if (argv[i][0] == '-' && argv[i][1] != '\0')
-            return false;
-        positionals->push_back(argv[i]);
+        if (options && EndsOptions(argv[i]))
+            options = false;
+        else if (options && IsOption(argv[i]))
+            return argv[i];
+        else
+            positionals->push_back(argv[i]);
     }
-    return true;
+    return nullptr;
 }
 
 int RunPack(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     std::vector<const char*> args;
-    if (!Positionals(argc, argv, &args) || args.size() < 2 || args.size() > 3)
+    if (const char* option = Positionals(argc, argv, &args))
+        return UnknownOption(err, option, kPackHelp);
+    if (args.size() < 2 || args.size() > 3)
         return UsageError(err, "pack takes PACKAGE and OUTPUT, after a STUB of one's own if wanted", kPackHelp);
     if (args.size() == 2)
         return PackWithEmbeddedStub(args[0], args[1], out, err);
@@ -141,7 +171,9 @@ int RunPack(int argc, const char* const* argv, FILE* out, FILE* err)
 int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     std::vector<const char*> args;
-    if (!Positionals(argc, argv, &args) || args.size() != 1)
+    if (const char* option = Positionals(argc, argv, &args))
+        return UnknownOption(err, option, kInspectHelp);
+    if (args.size() != 1)
         return UsageError(err, "inspect takes one LAUNCHER", kInspectHelp);
     return InspectLauncher(args[0], out, err);
 }
@@ -149,7 +181,9 @@ int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
 int RunExtract(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     std::vector<const char*> args;
-    if (!Positionals(argc, argv, &args) || args.size() != 2)
+    if (const char* option = Positionals(argc, argv, &args))
+        return UnknownOption(err, option, kExtractHelp);
+    if (args.size() != 2)
         return UsageError(err, "extract takes LAUNCHER and OUTPUT", kExtractHelp);
     return ExtractPackage(args[0], args[1], out, err);
 }
@@ -158,10 +192,13 @@ int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
 {
     const char* keyText = nullptr;
     std::vector<const char*> args;
+    bool options = true;
     for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--key") == 0 && i + 1 < argc && keyText == nullptr)
+        if (options && EndsOptions(argv[i]))
+            options = false;
+        else if (options && strcmp(argv[i], "--key") == 0 && i + 1 < argc && keyText == nullptr)
             keyText = argv[++i];
-        else if (argv[i][0] == '-' && argv[i][1] != '\0')
+        else if (options && IsOption(argv[i]))
             return UsageError(err, "config encode takes --key HEX once and no other option", kConfigHelp);
         else
             args.push_back(argv[i]);
@@ -180,7 +217,9 @@ int RunConfig(int argc, const char* const* argv, FILE* out, FILE* err)
         return Help(out, kConfigHelp);
     if (argc >= 1 && strcmp(argv[0], "decode") == 0) {
         std::vector<const char*> args;
-        if (!Positionals(argc - 1, argv + 1, &args) || args.size() != 2)
+        if (const char* option = Positionals(argc - 1, argv + 1, &args))
+            return UnknownOption(err, option, kConfigHelp);
+        if (args.size() != 2)
             return UsageError(err, "config decode takes INPUT and OUTPUT", kConfigHelp);
         return DecodeConfig(args[0], args[1], out, err);
     }

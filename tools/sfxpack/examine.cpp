@@ -74,7 +74,7 @@ void PrintImageChecksum(FILE* out, LauncherFile* launcher)
     AddToImageSum(&sum, headers.data(), headers.size());
     uint32_t crc = 0;  // taken on the way, not needed here
     if (!SeekTo(launcher->file, headers.size())
-        || !CopyWithChecksum(launcher->file, launcher->size - headers.size(), nullptr, &crc, &sum)) {
+        || CopyWithChecksum(launcher->file, launcher->size - headers.size(), nullptr, &crc, &sum) != kCopyDone) {
         fprintf(out, "image checksum: %08X, unknown, the file cannot be read\n", stored);
         return;
     }
@@ -135,8 +135,8 @@ int CheckIntegrity(const char* path, LauncherFile* launcher, FILE* out, FILE* er
         return kToolOk;
     }
     uint32_t checksum = 0;
-    if (!StreamPayload(launcher, nullptr, &checksum))
-        return Refuse(err, "cannot read LAUNCHER %s", path);
+    if (StreamPayload(launcher, nullptr, &checksum) != kCopyDone)
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
     if (checksum != launcher->plan.checksum)
         return Refuse(err, "LAUNCHER %s is damaged: its package has CRC-32C %08X, the record expects %08X", path,
                       checksum, launcher->plan.checksum);
@@ -159,7 +159,7 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     if (status != kToolOk)
         return status;
     if (!SeekTo(launcher->file, plan.offset))
-        return Refuse(err, "cannot read LAUNCHER %s", path);
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
     HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged: %s", path, HeaderStopReason(report));

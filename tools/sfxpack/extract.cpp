@@ -16,13 +16,14 @@ namespace {
 int CopyPackage(const char* path, LauncherFile* launcher, AtomicOutput* output, uint32_t* checksum, FILE* err)
 {
     const PayloadPlan& plan = launcher->plan;
-    if (!StreamPayload(launcher, output->file, checksum))
-        return Refuse(err, "cannot copy the package of LAUNCHER %s to %s", path, output->tempPath.c_str());
+    CopyResult copied = StreamPayload(launcher, output->file, checksum);
+    if (copied != kCopyDone)
+        return RefuseCopy(err, copied, "LAUNCHER", path, launcher->file, *output);
     if (plan.checked && *checksum != plan.checksum)
         return Refuse(err, "LAUNCHER %s is damaged: its package has CRC-32C %08X, the record expects %08X", path,
                       *checksum, plan.checksum);
     if (!SeekTo(launcher->file, plan.offset))
-        return Refuse(err, "cannot read LAUNCHER %s", path);
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
     HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged (%s); the launcher would reject the package", path,

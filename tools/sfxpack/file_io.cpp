@@ -3,6 +3,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <string.h>
 #include <sys/stat.h>
 
@@ -19,6 +20,12 @@ namespace {
 // Other writers of the same output may race us; a few names are enough to step past them.
 const int kTempNameAttempts = 100;
 
+// The temporary an interruption removes. Its name is copied here while it is
+// created, so that the handler reads only memory that is always there.
+const size_t kPendingNameSize = 4096;
+char g_pendingOutput[kPendingNameSize];
+volatile sig_atomic_t g_outputPending = 0;
+
 #ifdef _WIN32
 typedef struct _stati64 FileStatus;
 
@@ -27,9 +34,92 @@ int StatusOf(FILE* file, FileStatus* status)
     return _fstati64(_fileno(file), status);
 }
 
-int OpenExclusive(const char* path)
+bool IsFolder(const char* path)
 {
-    return _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// The CRT leaves the system's code of a failed call in place; clearing it
+// first keeps an older code from being taken for the reason.
+void ForgetLastFailure()
+{
+    SetLastError(0);
+}
+
+std::string LastFailure()
+{
+    DWORD code = GetLastError();
+    if (code == 0)
+        return strerror(errno);
+    char* text = nullptr;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM
+                                      | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length > 0 ? std::string(text, length) : "Windows error " + std::to_string(code);
+    LocalFree(text);
+    // The refusal line ends the sentence itself.
+    while (!message.empty() && strchr(".\r\n ", message.back()) != nullptr)
+        message.pop_back();
+    return message;
+}
+
+// A write to a disk file that comes up short without a code has met a full
+// disk (Wine passes on the partial write that fills it); the C runtime too
+// takes it for ENOSPC, but leaves no system code to word the reason.
+void NoteShortWrite()
+{
+    if (GetLastError() == 0)
+        SetLastError(ERROR_DISK_FULL);
+}
+
+// The console's handler runs on a thread of its own while the copy goes on.
+// The lock keeps it from a temporary half created or half renamed and, never
+// released by the handler, keeps the copy from starting another.
+SRWLOCK g_pendingLock = SRWLOCK_INIT;
+
+void HoldInterrupts()
+{
+    AcquireSRWLockExclusive(&g_pendingLock);
+}
+
+void ReleaseInterrupts()
+{
+    ReleaseSRWLockExclusive(&g_pendingLock);
+}
+
+BOOL WINAPI OnConsoleControl(DWORD)
+{
+    HoldInterrupts();
+    // Opened with delete sharing, the temporary goes when the process ends.
+    if (g_outputPending)
+        DeleteFileA(g_pendingOutput);
+    // The default handler then ends the process with its usual status.
+    return FALSE;
+}
+
+void InstallInterruptHandlers()
+{
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+}
+
+// Delete sharing lets an interruption remove the file while it is open.
+int CreateExclusive(const char* path, bool* exists)
+{
+    HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr);
+    *exists = handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS;
+    if (handle == INVALID_HANDLE_VALUE)
+        return -1;
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), 0);
+    if (descriptor < 0)
+        CloseHandle(handle);
+    return descriptor;
+}
+
+void CloseDescriptor(int descriptor)
+{
+    _close(descriptor);
 }
 
 FILE* StreamOf(int descriptor)
@@ -47,12 +137,9 @@ bool SyncToDisk(FILE* file)
     return _commit(_fileno(file)) == 0;
 }
 
-bool ReplaceWith(const char* temp, const char* final, std::string* error)
+bool RenameOver(const char* temp, const char* final)
 {
-    if (MoveFileExA(temp, final, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    *error = "cannot rename the temporary file over it (Windows error " + std::to_string(GetLastError()) + ")";
-    return false;
+    return MoveFileExA(temp, final, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 #else
 typedef struct stat FileStatus;
@@ -62,9 +149,85 @@ int StatusOf(FILE* file, FileStatus* status)
     return fstat(fileno(file), status);
 }
 
-int OpenExclusive(const char* path)
+bool IsFolder(const char* path)
 {
-    return open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    struct stat status;
+    return stat(path, &status) == 0 && (status.st_mode & S_IFMT) == S_IFDIR;
+}
+
+void ForgetLastFailure()
+{
+}
+
+std::string LastFailure()
+{
+    return strerror(errno);
+}
+
+// write() gives the reason of a short write itself.
+void NoteShortWrite()
+{
+}
+
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t InterruptSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : kInterrupts)
+        sigaddset(&set, number);
+    return set;
+}
+
+// A signal held here arrives once released, so the handler never meets a
+// temporary half created or half renamed.
+void HoldInterrupts()
+{
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+void ReleaseInterrupts()
+{
+    sigset_t set = InterruptSet();
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+// Only async-signal-safe calls: unlink and raise.
+void OnInterrupt(int number)
+{
+    if (g_outputPending)
+        unlink(g_pendingOutput);
+    // SA_RESETHAND has put the default action back: raised again, the signal
+    // ends the process as soon as the handler returns, with its usual status.
+    raise(number);
+}
+
+void InstallInterruptHandlers()
+{
+    struct sigaction action = {};
+    action.sa_handler = OnInterrupt;
+    action.sa_flags = SA_RESETHAND;
+    action.sa_mask = InterruptSet();
+    for (int number : kInterrupts) {
+        struct sigaction previous;
+        // A signal ignored from the start (nohup, a background job) stays ignored.
+        if (sigaction(number, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(number, &action, nullptr);
+    }
+}
+
+int CreateExclusive(const char* path, bool* exists)
+{
+    int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    *exists = descriptor < 0 && errno == EEXIST;
+    return descriptor;
+}
+
+void CloseDescriptor(int descriptor)
+{
+    close(descriptor);
 }
 
 FILE* StreamOf(int descriptor)
@@ -82,22 +245,51 @@ bool SyncToDisk(FILE* file)
     return fsync(fileno(file)) == 0;
 }
 
-bool ReplaceWith(const char* temp, const char* final, std::string* error)
+bool RenameOver(const char* temp, const char* final)
 {
-    if (rename(temp, final) == 0)
-        return true;
-    *error = std::string("cannot rename the temporary file over it: ") + strerror(errno);
-    return false;
+    return rename(temp, final) == 0;
 }
 #endif
+
+// Creates path and, before an interruption can come, names it to the handler.
+int CreateTemporary(const std::string& path, bool* exists, std::string* error)
+{
+    HoldInterrupts();
+    ForgetLastFailure();
+    int descriptor = CreateExclusive(path.c_str(), exists);
+    if (descriptor >= 0) {
+        memcpy(g_pendingOutput, path.c_str(), path.size() + 1);
+        g_outputPending = 1;
+    } else if (!*exists) {
+        *error = LastFailure();
+    }
+    ReleaseInterrupts();
+    return descriptor;
+}
+
+// Renames the closed temporary over the final name when asked, else removes it.
+bool FinishTemporary(AtomicOutput* output, bool keep, std::string* error)
+{
+    HoldInterrupts();
+    ForgetLastFailure();
+    bool renamed = keep && RenameOver(output->tempPath.c_str(), output->finalPath.c_str());
+    if (keep && !renamed)
+        *error = "cannot rename the temporary file over it: " + LastFailure();
+    if (!renamed)
+        remove(output->tempPath.c_str());
+    g_outputPending = 0;
+    ReleaseInterrupts();
+    return renamed;
+}
 
 }  // namespace
 
 FILE* OpenInput(const char* path, uint64_t* size, std::string* error)
 {
+    ForgetLastFailure();
     FILE* file = fopen(path, "rb");
     if (file == nullptr) {
-        *error = strerror(errno);
+        *error = LastFailure();
         return nullptr;
     }
     FileStatus status;
@@ -123,7 +315,7 @@ bool ReadWholeFile(const char* path, uint64_t limit, std::vector<uint8_t>* bytes
         bytes->resize(static_cast<size_t>(size));
         ok = ReadExactly(file, bytes->data(), bytes->size());
         if (!ok)
-            *error = "the file could not be read in full";
+            *error = FileFailure(file);
     }
     fclose(file);
     return ok;
@@ -131,16 +323,27 @@ bool ReadWholeFile(const char* path, uint64_t limit, std::vector<uint8_t>* bytes
 
 bool ReadExactly(FILE* file, void* buffer, size_t size)
 {
+    ForgetLastFailure();
     return size == 0 || fread(buffer, 1, size, file) == size;
 }
 
 bool SeekTo(FILE* file, uint64_t offset)
 {
+    ForgetLastFailure();
 #ifdef _WIN32
     return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
 #else
     return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif
+}
+
+std::string FileFailure(FILE* file)
+{
+    // Meeting the end is no failure of the system: the file is shorter than it
+    // was when measured.
+    if (file != nullptr && feof(file) && !ferror(file))
+        return "the file ended early";
+    return LastFailure();
 }
 
 bool SameFile(const char* a, const char* b)
@@ -171,55 +374,60 @@ bool BeginAtomicOutput(const char* path, AtomicOutput* output, std::string* erro
 {
     output->file = nullptr;
     output->finalPath = path;
+    // The rename would find a folder only after the whole copy.
+    if (IsFolder(path)) {
+        *error = strerror(EISDIR);
+        return false;
+    }
     // Beside the final name, so the rename stays on one file system; the
     // ending keeps anyone from starting a half-written launcher.
     std::string stem = output->finalPath + ".sfxpack-" + std::to_string(ProcessId()) + "-";
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         output->tempPath = stem + std::to_string(attempt) + ".tmp";
-        int descriptor = OpenExclusive(output->tempPath.c_str());
-        if (descriptor < 0) {
-            if (errno == EEXIST)
-                continue;
-            *error = "cannot create " + output->tempPath + ": " + strerror(errno);
+        if (output->tempPath.size() >= kPendingNameSize) {
+            *error = strerror(ENAMETOOLONG);
             return false;
         }
+        bool exists = false;
+        int descriptor = CreateTemporary(output->tempPath, &exists, error);
+        if (exists)
+            continue;
+        if (descriptor < 0)
+            return false;
         output->file = StreamOf(descriptor);
         if (output->file == nullptr) {
-            *error = std::string("cannot write ") + output->tempPath + ": " + strerror(errno);
-#ifdef _WIN32
-            _close(descriptor);
-#else
-            close(descriptor);
-#endif
-            remove(output->tempPath.c_str());
+            *error = LastFailure();
+            CloseDescriptor(descriptor);
+            FinishTemporary(output, false, nullptr);
             return false;
         }
         return true;
     }
-    *error = "no free temporary name beside " + output->finalPath;
+    *error = "no free temporary name beside it";
     return false;
 }
 
 bool WriteAll(FILE* file, const void* bytes, size_t size)
 {
-    return size == 0 || fwrite(bytes, 1, size, file) == size;
+    ForgetLastFailure();
+    if (size == 0 || fwrite(bytes, 1, size, file) == size)
+        return true;
+    NoteShortWrite();
+    return false;
 }
 
 bool CommitAtomicOutput(AtomicOutput* output, std::string* error)
 {
-    bool flushed = fflush(output->file) == 0 && SyncToDisk(output->file);
-    bool closed = fclose(output->file) == 0;
+    ForgetLastFailure();
+    bool written = fflush(output->file) == 0 && SyncToDisk(output->file);
+    if (!written)
+        *error = LastFailure();
+    if (fclose(output->file) != 0 && written) {
+        *error = LastFailure();
+        written = false;
+    }
     output->file = nullptr;
-    if (!flushed || !closed) {
-        *error = std::string("cannot write ") + output->tempPath + ": " + strerror(errno);
-        remove(output->tempPath.c_str());
-        return false;
-    }
-    if (!ReplaceWith(output->tempPath.c_str(), output->finalPath.c_str(), error)) {
-        remove(output->tempPath.c_str());
-        return false;
-    }
-    return true;
+    return FinishTemporary(output, written, error);
 }
 
 void AbandonAtomicOutput(AtomicOutput* output)
@@ -227,7 +435,7 @@ void AbandonAtomicOutput(AtomicOutput* output)
     if (output->file != nullptr)
         fclose(output->file);
     output->file = nullptr;
-    remove(output->tempPath.c_str());
+    FinishTemporary(output, false, nullptr);
 }
 
 bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, std::string* error)
@@ -236,9 +444,14 @@ bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, st
     if (!BeginAtomicOutput(path, &output, error))
         return false;
     if (!WriteAll(output.file, bytes, size)) {
-        *error = std::string("cannot write ") + output.tempPath + ": " + strerror(errno);
+        *error = FileFailure(output.file);
         AbandonAtomicOutput(&output);
         return false;
     }
     return CommitAtomicOutput(&output, error);
+}
+
+void RemoveOutputOnInterrupt()
+{
+    InstallInterruptHandlers();
 }

@@ -19,17 +19,25 @@ bool ReadWholeFile(const char* path, uint64_t limit, std::vector<uint8_t>* bytes
 bool ReadExactly(FILE* file, void* buffer, size_t size);
 bool SeekTo(FILE* file, uint64_t offset);
 
+// The system's words for the failure of the last call on file (nullptr for
+// a call that has no stream): strerror on Linux, the system's message text
+// on Windows; for a read that met the end, that the file ended early.
+std::string FileFailure(FILE* file);
+
 // True when both paths name one existing file, however they are spelled.
 bool SameFile(const char* a, const char* b);
 
 // An output written under a temporary name beside its final one and renamed
 // over it once flushed, so nobody ever finds half a file under the final name.
+// Errors give the reason only, for a refusal that names the final path.
 struct AtomicOutput {
     FILE* file;
     std::string tempPath;
     std::string finalPath;
 };
 
+// Refuses a folder as the path, and a path whose folder is missing or not
+// writable, before anything is written.
 bool BeginAtomicOutput(const char* path, AtomicOutput* output, std::string* error);
 bool WriteAll(FILE* file, const void* bytes, size_t size);
 // Flushes to disk, closes and renames; on failure the temporary is removed.
@@ -38,3 +46,8 @@ bool CommitAtomicOutput(AtomicOutput* output, std::string* error);
 void AbandonAtomicOutput(AtomicOutput* output);
 
 bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, std::string* error);
+
+// From here on SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
+// a closed console) remove the temporary of the output being written, then
+// end the process as they would have.
+void RemoveOutputOnInterrupt();

@@ -2,6 +2,7 @@
 #include "header_report.h"
 
 #include "file_io.h"
+#include "selection/version_gate.h"
 
 namespace {
 
@@ -81,8 +82,9 @@ void PrintHeader(FILE* out, const HeaderReport& report)
         fputs("target version: none\n", out);
     if (report.header.hasFormatType) {
         fprintf(out, "format type: %u (%s)\n", report.header.formatType,
-                report.header.formatType == 2 ? "any installed version from the source up to, not including, the target"
-                                              : "the installed version must equal the source");
+                report.header.formatType == kFormatRange
+                    ? "any installed version from the source up to, not including, the target"
+                    : "the installed version must equal the source");
     } else {
         fputs("format type: 0 (not in the header; the installed version must equal the source)\n", out);
     }

@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "checked_copy.h"
 #include "file_io.h"
 #include "image_bytes.h"
 #include "status.h"
@@ -23,7 +22,7 @@ int OpenLauncher(const char* path, LauncherFile* launcher, FILE* err)
     launcher->size = static_cast<uint32_t>(size);
     launcher->headers.resize(ImageHeaderBytes(launcher->size));
     if (!ReadExactly(launcher->file, launcher->headers.data(), launcher->headers.size()))
-        return Refuse(err, "cannot read LAUNCHER %s", path);
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
     const uint8_t* headers = launcher->headers.data();
     uint32_t headerSize = static_cast<uint32_t>(launcher->headers.size());
     uint32_t offset = 0, length = 0;
@@ -65,8 +64,9 @@ int RefuseMissingPackage(const char* path, const LauncherFile& launcher, FILE* e
                   launcher.plan.missing, recorded);
 }
 
-bool StreamPayload(LauncherFile* launcher, FILE* copy, uint32_t* checksum)
+CopyResult StreamPayload(LauncherFile* launcher, FILE* copy, uint32_t* checksum)
 {
-    return SeekTo(launcher->file, launcher->plan.offset)
-           && CopyWithChecksum(launcher->file, launcher->plan.length, copy, checksum);
+    if (!SeekTo(launcher->file, launcher->plan.offset))
+        return kCopyReadFailed;
+    return CopyWithChecksum(launcher->file, launcher->plan.length, copy, checksum);
 }

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "checked_copy.h"
 #include "package/image_layout.h"
 
 struct LauncherFile {
@@ -32,5 +33,5 @@ bool CertificateBoundsPackage(const LauncherFile& launcher);
 int RefuseMissingPackage(const char* path, const LauncherFile& launcher, FILE* err);
 
 // Reads the planned payload in order and gives its CRC-32C; every chunk also
-// goes to copy when it is not null. False when a read or a write fails.
-bool StreamPayload(LauncherFile* launcher, FILE* copy, uint32_t* checksum);
+// goes to copy when it is not null.
+CopyResult StreamPayload(LauncherFile* launcher, FILE* copy, uint32_t* checksum);

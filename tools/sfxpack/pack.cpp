@@ -11,6 +11,8 @@
 #include "image_checksum.h"
 #include "image_bytes.h"
 #include "package/image_layout.h"
+#include "package/version.h"
+#include "selection/version_gate.h"
 #include "status.h"
 #include "tool_limits.h"
 
@@ -64,7 +66,7 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
                   const char* outputPath, uint32_t* checksum, FILE* err)
 {
     if (!SeekTo(package, 0))
-        return Refuse(err, "cannot read PACKAGE %s again", packagePath);
+        return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, FileFailure(package).c_str());
     // Only the copy carries the records: the stub on disk is never changed.
     RecordPackageLength(stub->data(), static_cast<uint32_t>(packageSize));
     AtomicOutput output;
@@ -73,15 +75,40 @@ int WriteLauncher(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSiz
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
     // The package's words lie after the stub's.
     ImageSum packageSum = {0, stub->size()};
-    if (!WriteAll(output.file, stub->data(), stub->size())
-        || !CopyWithChecksum(package, packageSize, output.file, checksum, &packageSum)
-        || !WriteChecksums(stub, *checksum, packageSum, output.file)) {
+    CopyResult copied = kCopyWriteFailed;
+    if (WriteAll(output.file, stub->data(), stub->size()))
+        copied = CopyWithChecksum(package, packageSize, output.file, checksum, &packageSum);
+    if (copied == kCopyDone && !WriteChecksums(stub, *checksum, packageSum, output.file))
+        copied = kCopyWriteFailed;
+    if (copied != kCopyDone) {
+        int status = RefuseCopy(err, copied, "PACKAGE", packagePath, package, output);
         AbandonAtomicOutput(&output);
-        return Refuse(err, "cannot write OUTPUT %s: writing or reading PACKAGE %s failed", outputPath, packagePath);
+        return status;
     }
     if (!CommitAtomicOutput(&output, &error))
         return Refuse(err, "cannot write OUTPUT %s: %s", outputPath, error.c_str());
     return kToolOk;
+}
+
+// What the launcher accepts but cannot do as its publisher meant, said
+// before the copy, which may take a while.
+void WarnOfSurprises(const HeaderReport& report, uint64_t launcherSize, FILE* err)
+{
+    const PackageHeader& header = report.header;
+    // The chooser's range holds the keys from the source up to, not including, the target.
+    if (header.hasFormatType && header.formatType == kFormatRange
+        && VersionKey(header.source) >= VersionKey(header.target))
+        Warn(err,
+             "format type 2, but the launcher does not rank source version " VERSION_DISPLAY_FORMAT
+             " below target version " VERSION_DISPLAY_FORMAT " (version keys %d and %d): only an installation of "
+             "exactly " VERSION_DISPLAY_FORMAT " takes this package",
+             header.source.major, header.source.minor, header.source.build, header.target.major,
+             header.target.minor, header.target.build, VersionKey(header.source), VersionKey(header.target),
+             header.source.major, header.source.minor, header.source.build);
+    if (SignatureMayNotFit(launcherSize))
+        Warn(err, "the launcher will be %llu bytes, within 1 MiB of 4 GiB: once signed it may be larger than the "
+                  "launcher can read",
+             static_cast<unsigned long long>(launcherSize));
 }
 
 int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize, const char* packagePath,
@@ -95,6 +122,7 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
         return Refuse(err, "PACKAGE %s has a damaged header (%s); every launcher would reject it", packagePath,
                       HeaderStopReason(report));
     PrintHeader(out, report);
+    WarnOfSurprises(report, stub->size() + packageSize, err);
     uint32_t checksum = 0;
     int status = WriteLauncher(stub, package, packageSize, packagePath, outputPath, &checksum, err);
     if (status == kToolOk)
@@ -125,6 +153,11 @@ int PackOnto(const std::string& stubName, std::vector<uint8_t>* stub, const char
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize)
 {
     return stubSize <= kMaxLauncherSize && packageSize <= kMaxLauncherSize - stubSize;
+}
+
+bool SignatureMayNotFit(uint64_t launcherSize)
+{
+    return launcherSize > kMaxLauncherSize - kSignatureRoom;
 }
 
 int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err)

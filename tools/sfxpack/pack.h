@@ -13,3 +13,7 @@ int PackLauncher(const char* stubPath, const char* packagePath, const char* outp
 int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, FILE* out, FILE* err);
 
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize);
+
+// True when a signature, which goes after the package, may take a launcher
+// of this size past what the launcher reads.
+bool SignatureMayNotFit(uint64_t launcherSize);

@@ -38,7 +38,7 @@ void AppendInstallation(InstallationRecord** list, uint32_t* count, const Instal
 void AddInstallation(HKEY installations, const wchar_t* name, InstallationRecord** list, uint32_t* count)
 {
     HKEY subkey = nullptr;
-    if (RegOpenKeyExW(installations, name, 0, KEY_READ, &subkey) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(installations, name, 0, KEY_READ | kInstallationsView, &subkey) != ERROR_SUCCESS)
         return;
     InstallationRecord found;
     if (ReadInstallPath(subkey, &found))
@@ -96,7 +96,8 @@ void ScanInstallations(InstallationRecord** list, uint32_t* count)
 {
     FreeInstallations(list, count);
     HKEY installations = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallationsKey, 0, KEY_READ, &installations) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallationsKey, 0, KEY_READ | kInstallationsView, &installations)
+        != ERROR_SUCCESS)
         return;
 
     // Names in UTF-16: the code page would spell a name it lacks letters for

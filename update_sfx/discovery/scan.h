@@ -14,6 +14,16 @@ struct InstallationRecord {
     wchar_t shownPath[kPathSize];  // as the registry names it, for the chooser
 };
 
+// The registry view the installations are read in: the 32-bit one, where the
+// application's installer registers them. The 32-bit stub reads it without a
+// flag, under WoW64 and on systems that predate the flag alike; the 64-bit
+// build, which stands in for it where 32-bit programs cannot start, names it.
+#ifdef _WIN64
+const REGSAM kInstallationsView = KEY_WOW64_32KEY;
+#else
+const REGSAM kInstallationsView = 0;
+#endif
+
 // Frees a list already held in list (nullptr or an earlier scan's list), then
 // fills list and count with the accepted copies in the registry's enumeration
 // order. COM must be initialised.

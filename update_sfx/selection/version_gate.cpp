@@ -1,13 +1,6 @@
 // The version gate of the chooser. No platform calls: also built natively.
 #include "selection/version_gate.h"
 
-namespace {
-
-// The one package format whose source version is a lower bound, not an exact match.
-const uint32_t kFormatRange = 2;
-
-}  // namespace
-
 int VersionFits(uint32_t formatType, const VersionTriple& source, const VersionTriple& target,
                 const VersionTriple& installed)
 {

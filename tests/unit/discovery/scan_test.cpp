@@ -120,7 +120,7 @@ TEST_F(Scan, ReplacesTheListItIsGivenEvenWhenNothingIsFound)
     ScanInstallations(&list, &count);
     EXPECT_EQ(count, 1u);
 
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Korvella");
+    RegDeleteTreeA(key.Key(), nullptr);
     ScanInstallations(&list, &count);
     EXPECT_EQ(list, nullptr);
     EXPECT_EQ(count, 0u);
