@@ -38,27 +38,21 @@ std::wstring ListOf(PSECURITY_DESCRIPTOR descriptor)
     return text;
 }
 
-// The descriptor's mandatory label: its level, what it forbids, and whether
-// files and folders inherit it; empty without one. Read ACE by ACE: Wine
-// writes a label back as text in another form than it reads.
+// The descriptor's mandatory label as "level mask flags"; empty without one.
+// Read from the entry itself: Wine writes a label back as text in another
+// form than it reads.
 std::wstring LabelOf(PSECURITY_DESCRIPTOR descriptor)
 {
     BOOL present = FALSE, defaulted = FALSE;
     PACL sacl = nullptr;
-    std::wstring text;
-    if (!GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present || sacl == nullptr)
-        return text;
-    for (DWORD i = 0; i < sacl->AceCount; ++i) {
-        SYSTEM_MANDATORY_LABEL_ACE* ace;
-        wchar_t* level = nullptr;
-        if (!GetAce(sacl, i, reinterpret_cast<void**>(&ace)) || ace->Header.AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE
-            || !ConvertSidToStringSidW(&ace->SidStart, &level))
-            return L"<not a label>";
-        bool inherited = ace->Header.AceFlags == (OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE);
-        text += std::wstring(level) + (ace->Mask == SYSTEM_MANDATORY_LABEL_NO_WRITE_UP ? L" no write up" : L" other")
-                + (inherited ? L", inherited" : L"");
-        LocalFree(level);
-    }
+    SYSTEM_MANDATORY_LABEL_ACE* ace = nullptr;
+    wchar_t *level = nullptr, text[128];
+    if (!GetSecurityDescriptorSacl(descriptor, &present, &sacl, &defaulted) || !present || sacl == nullptr
+        || sacl->AceCount != 1 || !GetAce(sacl, 0, reinterpret_cast<void**>(&ace))
+        || ace->Header.AceType != SYSTEM_MANDATORY_LABEL_ACE_TYPE || !ConvertSidToStringSidW(&ace->SidStart, &level))
+        return L"";
+    wsprintfW(text, L"%s 0x%X 0x%X", level, ace->Mask, ace->Header.AceFlags);
+    LocalFree(level);
     return text;
 }
 
@@ -80,7 +74,8 @@ TEST(WorkDirSecurity, ElevatedRunGivesSystemAndAdministratorsFullControlAndTheUs
 // label that the user's programs of medium integrity cannot write past.
 TEST(WorkDirSecurity, ListFollowsElevationAndMembershipOfAdministrators)
 {
-    const wchar_t kHighNoWriteUp[] = L"S-1-16-12288 no write up, inherited";
+    // High integrity; no write up; inherited by files and folders.
+    const wchar_t kHighNoWriteUp[] = L"S-1-16-12288 0x1 0x3";
     struct Row {
         int elevated;
         int administrator;
