@@ -126,23 +126,63 @@ TEST_F(Extraction, ReadErrorInTheLauncherFileIsReported)
 }
 
 // The same launcher on a medium as slow as a USB 2 stick: the progress window
-// shows, and its button stops the copy quietly, as a cancel in the chooser does.
+// shows, keys typed for another program as it comes to the front pass it by,
+// and its button, Esc or its close box stops the copy quietly, as a cancel in
+// the chooser does.
 TEST_F(Extraction, SlowMediumShowsProgressWhoseCancelKeepsTheWorkDirectory)
 {
     std::string launcher = std::string(kFailingShareDir) + "\\slow.exe";
     ASSERT_TRUE(Exists(launcher)) << "the test session mounts a slow share at " << kFailingShareDir;
-    DWORD start = GetTickCount();
+    for (const char* way : {"button", "Esc", "close box"}) {
+        SCOPED_TRACE(way);
+        std::string runTemp = root.Join(std::string("Temp ") + way);
+        MakeDir(runTemp);
+        DWORD start = GetTickCount();
+        LauncherRun run(launcher, runTemp);
+        HWND progress = run.WaitForProgress();
+        ASSERT_NE(progress, nullptr) << "no progress window while a slow medium is read";
+        EXPECT_GE(GetTickCount() - start, 500u) << "the window waits half a second, so a fast copy never flickers";
+        HWND cancel = GetDlgItem(progress, IDCANCEL);
+        EXPECT_EQ(WindowText(cancel), L"Відмінити");
+        PressKey(progress, VK_RETURN);
+        PressKey(progress, VK_SPACE);
+        Sleep(500);
+        EXPECT_EQ(run.Wait(0), static_cast<DWORD>(STILL_ACTIVE)) << "Enter or Space stopped the copy";
+        if (way[0] == 'b')
+            PostMessageW(cancel, BM_CLICK, 0, 0);
+        else if (way[0] == 'E')
+            PressKey(progress, VK_ESCAPE);
+        else
+            PostMessageW(progress, WM_SYSCOMMAND, SC_CLOSE, 0);
+        EXPECT_EQ(run.Wait(), 0u) << "no message after a cancel";
+        EXPECT_TRUE(UpdaterLog(app, 500).empty());
+        EXPECT_EQ(WorkEntries(runTemp), std::vector<std::string>{"UPD00000000"});
+        EXPECT_LT(ReadBytes(runTemp + "\\UPD00000000\\slow.upd").size(), 48u << 20) << "stopped before the end";
+    }
+}
+
+// After a slow copy the progress window stays until the chooser, which it
+// owns, is up, and goes with the run. On Windows that keeps the foreground for
+// the launcher: only the foreground process may bring a window to the front.
+// Wine does not enforce that rule, so no test here can show the foreground
+// itself; this one shows the order and the owner that keep it.
+TEST_F(Extraction, SlowMediumKeepsItsWindowUnderTheChooser)
+{
+    std::string launcher = std::string(kFailingShareDir) + "\\slow.exe";
+    ASSERT_TRUE(Exists(launcher)) << "the test session mounts a slow share at " << kFailingShareDir;
+    registry.Add("VOLTANIS_189", MakeInstallation(root.Join("App189"), "10.01.189"));
     LauncherRun run(launcher, temp);
     HWND progress = run.WaitForProgress();
     ASSERT_NE(progress, nullptr) << "no progress window while a slow medium is read";
-    EXPECT_GE(GetTickCount() - start, 500u) << "the window waits half a second, so a fast copy never flickers";
-    HWND cancel = GetDlgItem(progress, IDCANCEL);
-    EXPECT_EQ(WindowText(cancel), L"Відмінити");
-    PostMessageW(cancel, BM_CLICK, 0, 0);
-    EXPECT_EQ(run.Wait(), 0u) << "no message after a cancel";
-    EXPECT_TRUE(UpdaterLog(app, 500).empty());
-    EXPECT_EQ(WorkEntries(temp), std::vector<std::string>{"UPD00000000"});
-    EXPECT_LT(ReadBytes(temp + "\\UPD00000000\\slow.upd").size(), 48u << 20) << "stopped before the end";
+    HWND chooser = run.WaitForChooser();
+    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(IsWindowVisible(progress)) << "the progress window went before the chooser came";
+    EXPECT_EQ(GetWindow(chooser, GW_OWNER), progress);
+    EXPECT_FALSE(IsWindowEnabled(progress)) << "the chooser is modal to it";
+    PressButton(chooser, IDOK);
+    EXPECT_EQ(run.Wait(), 0u);
+    EXPECT_EQ(UpdaterLog(app).size(), 2u) << "the first item, 10.01.188, is taken";
+    EXPECT_FALSE(IsWindow(progress));
 }
 
 // Bytes [offset, offset + size) of a file that may be larger than the address space.

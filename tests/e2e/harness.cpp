@@ -194,3 +194,14 @@ void PressButton(HWND dialog, int id)
 {
     PostMessageW(dialog, WM_COMMAND, id, 0);
 }
+
+void PressKey(HWND window, UINT key)
+{
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof thread;
+    HWND target = window;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) && thread.hwndFocus != nullptr)
+        target = thread.hwndFocus;
+    PostMessageW(target, WM_KEYDOWN, key, 1);
+    PostMessageW(target, WM_KEYUP, key, 0xC0000001);
+}

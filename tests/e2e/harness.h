@@ -69,6 +69,9 @@ private:
 std::vector<std::wstring> ChooserItems(HWND chooser);
 void SelectItem(HWND chooser, int index);
 void PressButton(HWND dialog, int id);
+// A key pressed and released while window is in front: it reaches the control
+// that has the focus in the window's thread, or the window itself.
+void PressKey(HWND window, UINT key);
 
 std::wstring FromUtf8(const std::string& text);
 

@@ -9,6 +9,7 @@
 #include "launcher/messages.h"
 #include "launcher/work_dir_security.h"
 #include "package/payload.h"
+#include "package/progress_window.h"
 #include "selection/target.h"
 #include "sizes.h"
 
@@ -60,7 +61,7 @@ void AppendBounded(char* buffer, unsigned size, const char* text)
 // rather than searching on, when the names would be cut: cut names repeat and
 // no free one would ever be found. The temporary directory is taken in UTF-16
 // and spelled exactly, or by its short form, never by a look-alike. In an
-// elevated run the directory is the administrators' own (WorkDirSecurity).
+// elevated run only elevated programs may write there (WorkDirSecurity).
 int CreateWorkDirectory(char* workDir)
 {
     for (uint32_t n = 0;; ++n) {
@@ -170,6 +171,8 @@ extern "C" void WINAPI RunLauncher()
     HANDLE heldWorkDir = INVALID_HANDLE_VALUE;
     char workDir[kPathSize];
     char packagePath[kPathSize];
+    // Lives as long as its window, whose button writes into it.
+    ExtractionProgress progress = {};
     int extracted;
     int choice;
 
@@ -198,13 +201,15 @@ extern "C" void WINAPI RunLauncher()
         goto finish;
     }
     // From here on the work directory stays: it is the updater's, or evidence after a failure.
-    extracted = FormPackagePath(workDir, packagePath) ? ExtractPayload(packagePath) : kExtractFailed;
+    // A progress window stays until the process ends: whatever comes next,
+    // the chooser, a report or the updater, comes up while it holds the foreground.
+    extracted = FormPackagePath(workDir, packagePath) ? ExtractPayload(packagePath, &progress) : kExtractFailed;
     if (extracted == kExtractFailed)
         ShowMessage(MSG_EXTRACT_FAILED, nullptr);
     // A cancel in the progress window ends the run as quietly as one in the chooser.
     if (extracted != kExtractDone)
         goto finish;
-    choice = ChooseTarget(&installPath, packagePath);
+    choice = ChooseTarget(&installPath, packagePath, progress.window);
     if (choice < 0)
         ShowMessage(MSG_NO_INSTALLATION, nullptr);
     else if (choice == 0)
@@ -213,6 +218,7 @@ extern "C" void WINAPI RunLauncher()
         HeapFree(GetProcessHeap(), 0, installPath);
 
 finish:
+    EndProgress(&progress);
     if (heldWorkDir != INVALID_HANDLE_VALUE)
         CloseHandle(heldWorkDir);
     if (ownMutex != nullptr)

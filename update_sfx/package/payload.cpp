@@ -123,7 +123,7 @@ int PlanFromFile(HANDLE ownFile, PayloadPlan* plan)
 
 }  // namespace
 
-int ExtractPayload(const char* packageFilePath)
+int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress)
 {
     int result = kExtractFailed;
     HANDLE ownFile = INVALID_HANDLE_VALUE;
@@ -135,13 +135,12 @@ int ExtractPayload(const char* packageFilePath)
     PayloadPlan plan;
     PayloadView next;
     Crc32c crc;
-    ExtractionProgress progress;
     uint32_t checksum = 0;
     uint32_t done = 0;
     int planned = 0;
     PrefetchFn prefetch =
         reinterpret_cast<PrefetchFn>(reinterpret_cast<void*>(KernelProcedure("PrefetchVirtualMemory")));
-    BeginProgress(&progress);
+    BeginProgress(progress);
 
     if (!PayloadOffset(Headers(), kHeaderPageSize, &plan.offset))
         goto cleanup;
@@ -189,7 +188,7 @@ int ExtractPayload(const char* packageFilePath)
                 goto cleanup;
             at += size;
             // After the last piece nothing shows any more, and a cancel changes nothing.
-            if (done + at < plan.length && FeedProgress(&progress, done + at, plan.length)) {
+            if (done + at < plan.length && FeedProgress(progress, done + at, plan.length)) {
                 result = kExtractCancelled;
                 goto cleanup;
             }
@@ -203,7 +202,6 @@ int ExtractPayload(const char* packageFilePath)
     result = !plan.checked || checksum == plan.checksum ? kExtractDone : kExtractFailed;
 
 cleanup:
-    EndProgress(&progress);
     ReleaseView(&view);
     if (handler != nullptr)
         RemoveVectoredExceptionHandler(handler);

@@ -52,7 +52,10 @@ static_assert(offsetof(ProgressTemplate, text) % 4 == 0 && offsetof(ProgressTemp
               "dialog controls start on four-byte boundaries");
 
 // Centred, in the foreground with its own taskbar button, as the chooser is;
-// the close box, Esc and the button all give IDCANCEL.
+// the close box, Esc and the button all give IDCANCEL. The button is neither
+// the default nor a tab stop, so the focus never rests on it: an Enter or a
+// Space meant for another program, typed as the window comes to the front,
+// does not cancel the update.
 alignas(4) const ProgressTemplate kTemplate = {
     {DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, WS_EX_APPWINDOW, 3,
      0, 0, 240, 62},
@@ -71,7 +74,7 @@ alignas(4) const ProgressTemplate kTemplate = {
     0,
     0,
     0,
-    {WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 0, 184, 42, 50, 14, IDCANCEL},
+    {WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 184, 42, 50, 14, IDCANCEL},
     {kClassOrdinal, kButtonClass},
     L"Відмінити",
     0,
@@ -81,6 +84,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        // The system focuses the first tab stop; there is none, so the focus stays off the button.
         return TRUE;
     }
     // Only asks: the copy stops after its current piece.

@@ -27,5 +27,10 @@ void BeginProgress(ExtractionProgress* progress);
 // about every 100 ms. 1 when the user asked to cancel.
 int FeedProgress(ExtractionProgress* progress, uint32_t done, uint32_t total);
 
-// Destroys the window, if it showed, so that nothing else appears beside it.
+// Destroys the window, if it showed. The launcher ends it last, once the
+// copy's next window (the chooser, which it owns, or a message box) has come
+// up: Windows lets only the foreground process bring a window to the front,
+// and the progress window holds the foreground for the launcher until then.
+// Destroyed earlier, it would hand the foreground to another program, and the
+// chooser or a report would open behind it.
 void EndProgress(ExtractionProgress* progress);

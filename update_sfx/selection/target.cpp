@@ -11,7 +11,7 @@
 #include "resources/resource.h"
 #include "selection/chooser.h"
 
-int ChooseTarget(char** installPath, const char* packageFilePath)
+int ChooseTarget(char** installPath, const char* packageFilePath, HWND owner)
 {
     int result = -1;
     InstallationRecord* list = nullptr;
@@ -39,8 +39,10 @@ int ChooseTarget(char** installPath, const char* packageFilePath)
         context.list = list;
         context.count = count;
         // A Unicode dialog: an ANSI one would carry its caption, buttons and
-        // items in the code page, which may lack their letters.
-        if (DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_CHOOSER), nullptr, ChooserDialogProc,
+        // items in the code page, which may lack their letters. Owned by the
+        // progress window, it stays above it and, once closed, gives the
+        // foreground back to it rather than to another program.
+        if (DialogBoxParamW(g_hInstance, MAKEINTRESOURCEW(IDD_CHOOSER), owner, ChooserDialogProc,
                             reinterpret_cast<LPARAM>(&context)) != IDOK)
             goto done;
         chosen = context.selected;

@@ -65,7 +65,7 @@ protected:
         });
         char untouched[] = "<untouched>";
         char* installPath = untouched;
-        choice.result = ChooseTarget(&installPath, packagePath.c_str());
+        choice.result = ChooseTarget(&installPath, packagePath.c_str(), nullptr);
         InterlockedExchange(&finished, 1);
         person.join();
         if (installPath != untouched) {
