@@ -76,7 +76,7 @@ protected:
     std::string app;
 };
 
-// Six MiB span two views, the first starting inside a granule: the check runs across both.
+// Six MiB span many pieces: the check runs across them all.
 TEST_F(Extraction, DamagedOrCutLaunchersNeverReachTheUpdater)
 {
     std::string package = Package(6 << 20);
