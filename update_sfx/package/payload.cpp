@@ -7,6 +7,7 @@
 #include "package/payload.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include "launcher/ansi_path.h"
 #include "launcher/instance.h"
@@ -37,6 +38,18 @@ int PlanFromFile(HANDLE ownFile, PayloadPlan* plan)
     LARGE_INTEGER fileSize;
     return GetFileSizeEx(ownFile, &fileSize) && fileSize.HighPart == 0
            && PlanPayload(Headers(), kHeaderPageSize, fileSize.LowPart, plan);
+}
+
+// 1 only when the volume of the package file says this user may write fewer
+// than length bytes there (quotas count). A volume that does not say is tried.
+int LacksRoom(const char* packageFilePath, uint32_t length)
+{
+    wchar_t workDir[kPathSize];
+    ULARGE_INTEGER available;
+    if (MultiByteToWideChar(CP_ACP, 0, packageFilePath, -1, workDir, kPathSize) == 0)
+        return 0;
+    *PathFindFileNameW(workDir) = L'\0';
+    return GetDiskFreeSpaceExW(workDir, &available, nullptr, nullptr) && available.QuadPart < length;
 }
 
 // Fills size bytes, going on after a short read as a share may give one. 0
@@ -74,11 +87,11 @@ int ExtractPayload(const char* packageFilePath)
     ownFile = CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     // A launcher cut inside its image, or before its recorded package ends,
-    // leaves no package file behind.
+    // and a package that cannot fit the volume, leave no package file behind.
     if (ownFile == INVALID_HANDLE_VALUE || !PlanFromFile(ownFile, &plan))
         goto cleanup;
     start.QuadPart = plan.offset;
-    if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN))
+    if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN) || LacksRoom(packageFilePath, plan.length))
         goto cleanup;
     piece = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPieceSize));
     if (piece == nullptr)
