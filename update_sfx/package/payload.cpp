@@ -104,7 +104,11 @@ int ExtractPayload(const char* packageFilePath)
         Crc32cInit(&crc);
     for (uint32_t done = 0; done < plan.length;) {
         DWORD written = 0;
-        DWORD size = plan.length - done < kPieceSize ? plan.length - done : kPieceSize;
+        // The first piece ends where the file's next piece begins, so that every
+        // later read starts on a page boundary: reads from the payload offset on
+        // made the copy of 3.5 GiB four times slower under Wine.
+        DWORD want = kPieceSize - (plan.offset + done) % kPieceSize;
+        DWORD size = plan.length - done < want ? plan.length - done : want;
         if (!ReadPiece(ownFile, piece, size))
             goto cleanup;
         // Checked first, the piece then stays in cache for the write.
