@@ -6,6 +6,5 @@ set(SFX_RULES_SOURCES
     ${CMAKE_SOURCE_DIR}/update_sfx/discovery/scramble.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/package/image_layout.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/package/checksum.cpp
-    ${CMAKE_SOURCE_DIR}/update_sfx/package/payload_views.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/selection/version_gate.cpp
 )

@@ -76,7 +76,7 @@ protected:
     std::string app;
 };
 
-// Six MiB span two views, the first starting inside a granule: the check runs across both.
+// Six MiB span many pieces: the check runs across them all.
 TEST_F(Extraction, DamagedOrCutLaunchersNeverReachTheUpdater)
 {
     std::string package = Package(6 << 20);
@@ -101,19 +101,44 @@ TEST_F(Extraction, DamagedOrCutLaunchersNeverReachTheUpdater)
     EXPECT_EQ(WorkEntries(temp), (std::vector<std::string>{"UPD00000000", "UPD00000001", "UPD00000002"}));
 }
 
+// What this user may still write on the volume of dir.
+uint64_t FreeSpace(const std::string& dir)
+{
+    ULARGE_INTEGER available;
+    return GetDiskFreeSpaceExA(dir.c_str(), &available, nullptr, nullptr) ? available.QuadPart : 0;
+}
+
+// A package the disk cannot hold is refused before a byte of it is written,
+// so the disk is left as it was; one that fits exactly is written whole.
 TEST_F(Extraction, FullDiskIsReportedAndTheWorkDirectoryStays)
 {
     ASSERT_TRUE(Exists(kSmallDisk)) << "the test session mounts a small disk as T:";
-    RemoveTree(std::string(kSmallDisk) + "UPD00000000");
-    std::string package = Package(12 << 20);
-    ExpectRefused(MakeLauncher(root.Path(), "update.exe", package), kSmallDisk);
-
     std::string workDir = std::string(kSmallDisk) + "UPD00000000";
-    EXPECT_EQ(WorkEntries(kSmallDisk), std::vector<std::string>{"UPD00000000"});
-    WIN32_FILE_ATTRIBUTE_DATA partial;
-    ASSERT_TRUE(GetFileAttributesExA((workDir + "\\update.upd").c_str(), GetFileExInfoStandard, &partial));
-    EXPECT_LT(partial.nFileSizeLow, package.size()) << "a partial package file stays";
     RemoveTree(workDir);
+    const struct {
+        const char* what;
+        uint32_t overBy;  // bytes more than the disk's free space
+        bool extracts;
+    } cases[] = {{"larger by half the disk", 4 << 20, false}, {"larger by one byte", 1, false}, {"as large", 0, true}};
+    for (const auto& c : cases) {
+        uint64_t before = FreeSpace(kSmallDisk);
+        ASSERT_GT(before, 1u << 20) << c.what;
+        std::string package = Package(static_cast<size_t>(before) + c.overBy);
+        std::string launcher = MakeLauncher(root.Path(), "update.exe", package);
+        if (c.extracts) {
+            LauncherRun run(launcher, kSmallDisk);
+            EXPECT_EQ(run.Wait(), 0u) << c.what;
+            EXPECT_EQ(UpdaterLog(app).size(), 2u) << c.what;
+            EXPECT_TRUE(ReadBytes(workDir + "\\update.upd") == package) << c.what;
+            DeleteFileA((app + "\\updater_log.txt").c_str());
+        } else {
+            ExpectRefused(launcher, kSmallDisk);
+            EXPECT_EQ(WorkEntries(kSmallDisk), std::vector<std::string>{"UPD00000000"}) << c.what;
+            EXPECT_FALSE(Exists(workDir + "\\update.upd")) << c.what << ": no package byte is written";
+            EXPECT_EQ(FreeSpace(kSmallDisk), before) << c.what;
+        }
+        RemoveTree(workDir);
+    }
 }
 
 // A share or a USB stick that drops out while the launcher reads itself.

@@ -93,7 +93,7 @@ TEST_F(StubImage, ImportsSystemLibrariesOnly)
 {
     Image image = LoadStub();
     const IMAGE_DATA_DIRECTORY& imports = image.nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    std::set<std::string> names;
+    std::set<std::string> names, functions;
     for (size_t at = FileOffset(image, imports.VirtualAddress);
          at + sizeof(IMAGE_IMPORT_DESCRIPTOR) <= image.bytes.size(); at += sizeof(IMAGE_IMPORT_DESCRIPTOR)) {
         auto* descriptor = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(image.bytes.data() + at);
@@ -102,12 +102,27 @@ TEST_F(StubImage, ImportsSystemLibrariesOnly)
         std::string name = image.bytes.c_str() + FileOffset(image, descriptor->Name);
         CharLowerBuffA(&name[0], static_cast<DWORD>(name.size()));
         names.insert(name);
+        // The functions imported by name: a 32-bit lookup table, ended by 0.
+        DWORD table = descriptor->OriginalFirstThunk ? descriptor->OriginalFirstThunk : descriptor->FirstThunk;
+        for (size_t entry = FileOffset(image, table); entry + sizeof(DWORD) <= image.bytes.size();
+             entry += sizeof(DWORD)) {
+            DWORD thunk = *reinterpret_cast<const DWORD*>(image.bytes.data() + entry);
+            if (thunk == 0)
+                break;
+            size_t hint = FileOffset(image, thunk);
+            if (!(thunk & IMAGE_ORDINAL_FLAG32) && hint + sizeof(WORD) < image.bytes.size())
+                functions.insert(image.bytes.c_str() + hint + sizeof(WORD));
+        }
     }
     std::set<std::string> allowed = {"kernel32.dll", "user32.dll", "advapi32.dll", "shlwapi.dll",
                                      "ole32.dll",    "oleaut32.dll", "comctl32.dll"};
     for (const std::string& name : names)
         EXPECT_TRUE(allowed.count(name)) << name;
     EXPECT_TRUE(names.count("kernel32.dll"));
+    // The payload is read with ReadFile: no views, and no handler for faults inside them.
+    EXPECT_TRUE(functions.count("ReadFile"));
+    for (const char* gone : {"CreateFileMappingA", "MapViewOfFile", "AddVectoredExceptionHandler"})
+        EXPECT_FALSE(functions.count(gone)) << gone;
 }
 
 BOOL CALLBACK CollectLanguage(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR param)

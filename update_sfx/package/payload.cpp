@@ -1,27 +1,18 @@
-// Payload extraction: the bytes after the executable image, copied through
-// read-only views of the launcher's own file, one bounded view at a time, and
-// held to the packing tool's checksum when it recorded one. Each view is
-// checked and written in pieces small enough to stay in a core's cache
-// between the check and the write, and each view also maps the bytes after
-// it, which are asked to be read ahead while it is written.
-//
-// A launcher on a network share or a USB stick can lose its medium mid-read.
-// WriteFile then fails with an error, but the checksum reads the view itself,
-// and a page that cannot be read in raises an exception there. A vectored
-// handler, registered only while extraction runs, catches such a fault inside
-// the current view: it puts zeroed memory where the view was, so that the
-// interrupted read completes harmlessly, and marks the view failed; the copy
-// then ends with a failure and the launch sequence reports it as any failed
-// extraction.
+// Payload extraction: the bytes after the executable image, read from the
+// launcher's own file into one buffer a piece at a time, each piece held to
+// the packing tool's checksum when it recorded one, then written. ReadFile
+// returns an error where a share or a USB stick drops out mid-read, and the
+// system reads ahead for a file opened for sequential reading, as it does for
+// a file copy.
 #include "package/payload.h"
 
 #include <windows.h>
+#include <shlwapi.h>
 
 #include "launcher/ansi_path.h"
 #include "launcher/instance.h"
 #include "package/checksum.h"
 #include "package/image_layout.h"
-#include "package/payload_views.h"
 #include "package/progress_window.h"
 #include "sizes.h"
 
@@ -30,86 +21,14 @@ namespace {
 // The loader maps the image headers as at least one whole page.
 const uint32_t kHeaderPageSize = 4096;
 
+// Small enough to stay in a core's cache between the checksum and the write
+// (this machine's cores have 512 KiB of L2), large enough that each piece is
+// few calls into the system.
+const DWORD kPieceSize = 256u << 10;
+
 const uint8_t* Headers()
 {
     return reinterpret_cast<const uint8_t*>(g_hInstance);
-}
-
-// The mapped view, as the fault handler sees it.
-struct GuardedView {
-    const uint8_t* base;  // nullptr while no view is mapped
-    uint32_t length;
-    volatile LONG failed;  // the handler replaced the view: its bytes are lost
-};
-
-// A vectored handler takes no argument of its own: the one extraction of the
-// process publishes its view here while the handler is registered.
-GuardedView* guardedView = nullptr;
-
-// Windows reports a page that could not be read in as an in-page error, Wine
-// as an access violation; either counts only inside the current view.
-LONG CALLBACK ViewFaultHandler(EXCEPTION_POINTERS* exception)
-{
-    const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-    GuardedView* view = guardedView;
-    if (view == nullptr || view->base == nullptr || view->failed || record->NumberParameters < 2
-        || (record->ExceptionCode != EXCEPTION_IN_PAGE_ERROR && record->ExceptionCode != EXCEPTION_ACCESS_VIOLATION))
-        return EXCEPTION_CONTINUE_SEARCH;
-    uintptr_t address = record->ExceptionInformation[1];
-    uintptr_t base = reinterpret_cast<uintptr_t>(view->base);
-    if (address < base || address - base >= view->length)
-        return EXCEPTION_CONTINUE_SEARCH;
-    void* at = const_cast<uint8_t*>(view->base);
-    UnmapViewOfFile(at);
-    if (VirtualAlloc(at, view->length, MEM_RESERVE | MEM_COMMIT, PAGE_READONLY) != at)
-        return EXCEPTION_CONTINUE_SEARCH;
-    view->failed = 1;
-    return EXCEPTION_CONTINUE_EXECUTION;
-}
-
-void ReleaseView(GuardedView* view)
-{
-    if (view->base == nullptr)
-        return;
-    void* at = const_cast<uint8_t*>(view->base);
-    if (view->failed)
-        VirtualFree(at, 0, MEM_RELEASE);
-    else
-        UnmapViewOfFile(at);
-    view->base = nullptr;
-}
-
-struct MemoryRange {
-    void* address;
-    SIZE_T size;
-};
-typedef BOOL(WINAPI* PrefetchFn)(HANDLE, ULONG_PTR, MemoryRange*, ULONG);
-// The current process, as GetCurrentProcess names it.
-HANDLE const kThisProcess = reinterpret_cast<HANDLE>(-1);
-
-// Maps the view that carries the payload from done on, together with up to a
-// view's worth of the payload after it, and asks for those following bytes to
-// be read in while this view is written: on Windows one large read, where
-// page faults would read them in small pieces, one at a time. prefetch is
-// nullptr before Windows 8, and the copy runs without it. Leaves the view
-// empty when the whole payload has been carried; 0 when mapping fails.
-int MapNextView(HANDLE mapping, const PayloadPlan& plan, uint32_t done, PrefetchFn prefetch, PayloadView* next,
-                GuardedView* view)
-{
-    SYSTEM_INFO system;
-    GetSystemInfo(&system);
-    if (!NextPayloadView(plan.offset, plan.length, done, system.dwAllocationGranularity, kPayloadViewSize, next))
-        return 1;
-    uint32_t after = plan.length - done - next->length;
-    uint32_t ahead = after < kPayloadViewSize ? after : kPayloadViewSize;
-    view->length = next->mapLength + ahead;
-    view->base = static_cast<const uint8_t*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, next->mapOffset, view->length));
-    if (view->base == nullptr)
-        return 0;
-    MemoryRange range = {const_cast<uint8_t*>(view->base) + next->mapLength, ahead};
-    if (prefetch != nullptr && ahead != 0)
-        prefetch(kThisProcess, 1, &range, 0);
-    return 1;
 }
 
 // Files of 4 GiB or more are outside the design: their low 32 bits would
@@ -121,93 +40,94 @@ int PlanFromFile(HANDLE ownFile, PayloadPlan* plan)
            && PlanPayload(Headers(), kHeaderPageSize, fileSize.LowPart, plan);
 }
 
+// 1 only when the volume of the package file says this user may write fewer
+// than length bytes there (quotas count). A volume that does not say is tried.
+int LacksRoom(const char* packageFilePath, uint32_t length)
+{
+    wchar_t workDir[kPathSize];
+    ULARGE_INTEGER available;
+    if (MultiByteToWideChar(CP_ACP, 0, packageFilePath, -1, workDir, kPathSize) == 0)
+        return 0;
+    *PathFindFileNameW(workDir) = L'\0';
+    return GetDiskFreeSpaceExW(workDir, &available, nullptr, nullptr) && available.QuadPart < length;
+}
+
+// Fills size bytes, going on after a short read as a share may give one. 0
+// when a read fails, or the file ends first: it is shorter than planned.
+int ReadPiece(HANDLE file, uint8_t* piece, DWORD size)
+{
+    for (DWORD filled = 0; filled < size;) {
+        DWORD read = 0;
+        if (!ReadFile(file, piece + filled, size - filled, &read, nullptr) || read == 0 || read > size - filled)
+            return 0;
+        filled += read;
+    }
+    return 1;
+}
+
 }  // namespace
 
 int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress)
 {
     int result = kExtractFailed;
     HANDLE ownFile = INVALID_HANDLE_VALUE;
-    HANDLE mapping = nullptr;
-    GuardedView view = {nullptr, 0, 0};
-    void* handler = nullptr;
     HANDLE packageFile = INVALID_HANDLE_VALUE;
+    uint8_t* piece = nullptr;
     wchar_t ownWide[kPathSize];
     PayloadPlan plan;
-    PayloadView next;
+    LARGE_INTEGER start;
     Crc32c crc;
     uint32_t checksum = 0;
-    uint32_t done = 0;
-    int planned = 0;
-    PrefetchFn prefetch =
-        reinterpret_cast<PrefetchFn>(reinterpret_cast<void*>(KernelProcedure("PrefetchVirtualMemory")));
     BeginProgress(progress);
 
-    if (!PayloadOffset(Headers(), kHeaderPageSize, &plan.offset))
-        goto cleanup;
     // By its UTF-16 path: the code page need not spell it, nor the volume keep a short name.
     if (!GetOwnPath(ownWide))
         goto cleanup;
-    ownFile = CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                          nullptr);
-    if (ownFile == INVALID_HANDLE_VALUE)
+    ownFile = CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    // A launcher cut inside its image, or before its recorded package ends,
+    // and a package that cannot fit the volume, leave no package file behind.
+    if (ownFile == INVALID_HANDLE_VALUE || !PlanFromFile(ownFile, &plan))
         goto cleanup;
-    mapping = CreateFileMappingA(ownFile, nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping == nullptr)
+    start.QuadPart = plan.offset;
+    if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN) || LacksRoom(packageFilePath, plan.length))
         goto cleanup;
-    guardedView = &view;
-    // First in line, so that no other handler sees a fault it cannot mend.
-    handler = AddVectoredExceptionHandler(1, ViewFaultHandler);
-    if (handler == nullptr)
-        goto cleanup;
-    // The first view is taken before the package file is created, so a file
-    // that cannot be viewed leaves no package file behind.
-    planned = PlanFromFile(ownFile, &plan);
-    if (planned && !MapNextView(mapping, plan, 0, prefetch, &next, &view))
+    piece = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPieceSize));
+    if (piece == nullptr)
         goto cleanup;
     packageFile = CreateFileA(packageFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    // A truncated launcher ends inside its own image, or before its recorded
-    // package ends: nothing is copied.
-    if (packageFile == INVALID_HANDLE_VALUE || !planned)
+    if (packageFile == INVALID_HANDLE_VALUE)
         goto cleanup;
     if (plan.checked)
         Crc32cInit(&crc);
-    while (view.base != nullptr) {
-        for (uint32_t at = 0; at < next.length;) {
-            DWORD written = 0;
-            DWORD size = next.length - at < kPayloadPieceSize ? next.length - at : kPayloadPieceSize;
-            const uint8_t* bytes = view.base + next.skip + at;
-            // Checked first, the piece then stays in cache for the write.
-            if (plan.checked)
-                checksum = Crc32cUpdate(&crc, checksum, bytes, size);
-            // A view lost to a read error holds zeros in place of its bytes:
-            // asked before the write, so they never reach the package file, and
-            // after it, in case the write itself touched the view.
-            if (view.failed || !WriteFile(packageFile, bytes, size, &written, nullptr) || written != size
-                || view.failed)
-                goto cleanup;
-            at += size;
-            // After the last piece nothing shows any more, and a cancel changes nothing.
-            if (done + at < plan.length && FeedProgress(progress, done + at, plan.length)) {
-                result = kExtractCancelled;
-                goto cleanup;
-            }
-        }
-        ReleaseView(&view);
-        done += next.length;
-        if (!MapNextView(mapping, plan, done, prefetch, &next, &view))
+    for (uint32_t done = 0; done < plan.length;) {
+        DWORD written = 0;
+        // The first piece ends where the file's next piece begins, so that every
+        // later read starts on a page boundary: reads from the payload offset on
+        // made the copy of 3.5 GiB four times slower under Wine.
+        DWORD want = kPieceSize - (plan.offset + done) % kPieceSize;
+        DWORD size = plan.length - done < want ? plan.length - done : want;
+        if (!ReadPiece(ownFile, piece, size))
             goto cleanup;
+        // Checked first, the piece then stays in cache for the write.
+        if (plan.checked)
+            checksum = Crc32cUpdate(&crc, checksum, piece, size);
+        if (!WriteFile(packageFile, piece, size, &written, nullptr) || written != size)
+            goto cleanup;
+        done += size;
+        // After the last piece nothing shows any more, and a cancel changes nothing.
+        if (done < plan.length && FeedProgress(progress, done, plan.length)) {
+            result = kExtractCancelled;
+            goto cleanup;
+        }
     }
     // A damaged package never reaches the updater.
     result = !plan.checked || checksum == plan.checksum ? kExtractDone : kExtractFailed;
 
 cleanup:
-    ReleaseView(&view);
-    if (handler != nullptr)
-        RemoveVectoredExceptionHandler(handler);
-    guardedView = nullptr;
-    if (mapping != nullptr)
-        CloseHandle(mapping);
+    if (piece != nullptr)
+        HeapFree(GetProcessHeap(), 0, piece);
     if (ownFile != INVALID_HANDLE_VALUE)
         CloseHandle(ownFile);
     if (packageFile != INVALID_HANDLE_VALUE)
