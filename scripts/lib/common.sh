@@ -94,6 +94,9 @@ wine_fresh_prefix() {
     rm -rf "$WINEPREFIX"
     WINEDLLOVERRIDES="mscoree,mshtml=" "$wine" wineboot -i >/dev/null 2>&1
     wineserver -w
+    # Wine draws caption buttons with Marlett, which this Wine finds only in
+    # the prefix's own Fonts folder; without it a close box is a letter.
+    cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
     wineserver -p </dev/null >/dev/null 2>&1
     # Without a window manager, Wine waits two seconds for every closed
     # managed window; unmanaged windows close at once.
