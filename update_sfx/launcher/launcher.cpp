@@ -205,13 +205,13 @@ extern "C" void WINAPI RunLauncher()
     // the chooser, a report or the updater, comes up while it holds the foreground.
     extracted = FormPackagePath(workDir, packagePath) ? ExtractPayload(packagePath, &progress) : kExtractFailed;
     if (extracted == kExtractFailed)
-        ShowMessage(MSG_EXTRACT_FAILED, nullptr);
+        ShowMessage(MSG_EXTRACT_FAILED, progress.window);
     // A cancel in the progress window ends the run as quietly as one in the chooser.
     if (extracted != kExtractDone)
         goto finish;
     choice = ChooseTarget(&installPath, packagePath, progress.window);
     if (choice < 0)
-        ShowMessage(MSG_NO_INSTALLATION, nullptr);
+        ShowMessage(MSG_NO_INSTALLATION, progress.window);
     else if (choice == 0)
         StartUpdater(installPath, workDir);
     if (installPath != nullptr)

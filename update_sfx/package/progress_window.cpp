@@ -84,12 +84,15 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
-        // The system focuses the first tab stop; there is none, so the focus stays off the button.
+        // With no tab stop the system focuses the first control, the text: the
+        // button is last in the template, so the focus never rests on it.
         return TRUE;
     }
     // Only asks: the copy stops after its current piece.
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA))->cancelled = 1;
+        ExtractionProgress* progress = reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+        if (progress != nullptr)
+            progress->cancelled = 1;
         return TRUE;
     }
     return FALSE;
