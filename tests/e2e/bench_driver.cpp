@@ -4,7 +4,9 @@
 //                                        window only once MARK is gone, so that the
 //                                        caller can read the process's peak memory
 //   bench_driver file EXE TEMPDIR LOG    until the file LOG appears; a chooser that
-//                                        shows up meanwhile gets its first item at once
+//                                        shows up meanwhile gets its first item at once,
+//                                        a report instead ends the run with its text
+// A run that does not end within five minutes is ended, and gives no figure (exit 1).
 //   bench_driver exit EXE TEMPDIR        until EXE has exited
 //   bench_driver copy FROM TO            CopyFileW, as a user copies a launcher
 //   bench_driver crc                     the package checksum's throughput in MB/s,
@@ -44,10 +46,32 @@ bool Exists(const wchar_t* path)
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Waits for LOG, answering the chooser the way a user in a hurry would.
-void WaitForLog(DWORD pid, const wchar_t* log, double start)
+// A report the launcher shows instead of starting the updater, read and closed;
+// false when there is none.
+bool TakeReport(DWORD pid)
 {
-    while (!Exists(log) && Now() - start < kTimeoutMs) {
+    for (const wchar_t* caption : {L"Увага", L"Увага!"}) {
+        HWND box = WaitForDialog(pid, 1, caption);
+        if (box == nullptr)
+            continue;
+        SeenBox seen = ReadAndCloseBox(box);
+        std::wstring report = L"the launcher showed \"" + seen.caption + L"\": " + seen.text + L"\n";
+        std::string utf8(report.size() * 3, '\0');
+        utf8.resize(WideCharToMultiByte(CP_UTF8, 0, report.c_str(), static_cast<int>(report.size()), &utf8[0],
+                                        static_cast<int>(utf8.size()), nullptr, nullptr));
+        fputs(utf8.c_str(), stderr);
+        return true;
+    }
+    return false;
+}
+
+// Waits for LOG, answering the chooser the way a user in a hurry would; false
+// when a report comes instead, or nothing within the time limit.
+bool WaitForLog(DWORD pid, const wchar_t* log, double start)
+{
+    while (!Exists(log)) {
+        if (Now() - start > kTimeoutMs || TakeReport(pid))
+            return false;
         HWND chooser = WaitForDialog(pid, 1, kChooserCaption);
         if (chooser != nullptr) {
             SendMessageW(GetDlgItem(chooser, kChooserList), LB_SETCURSEL, 0, 0);
@@ -55,6 +79,7 @@ void WaitForLog(DWORD pid, const wchar_t* log, double start)
             WaitUntilGone(chooser, kTimeoutMs);
         }
     }
+    return true;
 }
 
 double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
@@ -73,7 +98,8 @@ double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
     if ((mode == L"box" || mode == L"hold") && argc > 3) {
         // The report that ends an extraction, not the progress window that may come before it.
         HWND box = WaitForDialog(process.dwProcessId, kTimeoutMs, kReportCaption);
-        elapsed = Now() - start;
+        if (box != nullptr)
+            elapsed = Now() - start;
         if (mode == L"hold" && argc > 4) {
             CloseHandle(CreateFileW(argv[4], GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
             while (Exists(argv[4]) && Now() - start < kTimeoutMs)
@@ -82,13 +108,17 @@ double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
         if (box != nullptr)
             ReadAndCloseBox(box);
     } else if (mode == L"file" && argc > 4) {
-        WaitForLog(process.dwProcessId, argv[4], start);
-        elapsed = Now() - start;
+        if (WaitForLog(process.dwProcessId, argv[4], start))
+            elapsed = Now() - start;
     } else {
         WaitForSingleObject(process.hProcess, kTimeoutMs);
         elapsed = Now() - start;
     }
-    WaitForSingleObject(process.hProcess, kTimeoutMs);
+    // A launcher still running past the limit would keep the caller waiting on it.
+    if (WaitForSingleObject(process.hProcess, kTimeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 1);
+        elapsed = -1;
+    }
     CloseHandle(process.hProcess);
     return elapsed;
 }
