@@ -2,6 +2,8 @@
 
 #include "sfxpack_harness.h"
 
+#include <sstream>
+
 namespace {
 
 // The records are what the launcher's rules read: the length, and the
@@ -114,15 +116,43 @@ TEST(Pack, RefusesPackagesTheLauncherWouldReject)
     }
 }
 
-TEST(Pack, AcceptsAHeaderThatEndsAfterTheSourceVersion)
+// The worked example of docs/integration.md, read from its hex dump lines
+// ("00000000  50 41 ...  |PATCH...|"), so the page cannot drift from the tool.
+std::string IntegrationPageExample()
+{
+    std::istringstream page(ReadFile(std::string(SFXPACK_SOURCE_DIR) + "/docs/integration.md"));
+    std::string bytes;
+    for (std::string line; std::getline(page, line);) {
+        size_t bar = line.find('|');
+        if (line.find_first_not_of("0123456789abcdef") != 8 || line.compare(8, 2, "  ") != 0 || bar == line.npos)
+            continue;
+        std::istringstream hex(line.substr(10, bar - 10));
+        for (unsigned value; hex >> std::hex >> value;)
+            bytes += static_cast<char>(value);
+    }
+    return bytes;
+}
+
+TEST(Pack, AcceptsHeadersAsTheLauncherReadsThem)
 {
     std::string dir = TestFolder();
     WriteFile(dir + "stub.exe", TinyStub());
-    WriteFile(dir + "p.upd", PackageBuilder().Magic().Name("PATCHHEAD").Entry("SRCVERSION", "10.01.188").Bytes());
-    ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
-    ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.out.find("source version: 10.01.188\ntarget version: none\nformat type: 0 "), std::string::npos);
-    EXPECT_NE(run.out.find("note: the DSTVERSION entry is missing"), std::string::npos) << run.out;
+    struct Case {
+        std::string bytes;
+        const char* out;
+    } cases[] = {
+        {PackageBuilder().Magic().Name("PATCHHEAD").Entry("SRCVERSION", "10.01.188").Bytes(),
+         "source version: 10.01.188\ntarget version: none\nformat type: 0 (not in the header; the installed version "
+         "must equal the source)\nnote: the DSTVERSION entry is missing"},
+        {IntegrationPageExample(), "source version: 10.01.188\ntarget version: 10.01.190\nformat type: 2 (any "
+                                   "installed version from the source up to, not including, the target)\n"},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir + "p.upd", c.bytes);
+        ToolRun run = Sfxpack({"pack", dir + "stub.exe", dir + "p.upd", dir + "out.exe"});
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(c.out), std::string::npos) << run.out;
+    }
 }
 
 TEST(Pack, OutputAppearsWholeOrNotAtAll)

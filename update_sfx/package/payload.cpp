@@ -22,8 +22,8 @@ namespace {
 const uint32_t kHeaderPageSize = 4096;
 
 // Small enough to stay in a core's cache between the checksum and the write
-// (this machine's cores have 512 KiB of L2), large enough that each piece is
-// few calls into the system.
+// (within the L2 of the cores measured, 512 KiB and 1 MiB), large enough that
+// each piece is few calls into the system.
 const DWORD kPieceSize = 256u << 10;
 
 const uint8_t* Headers()
