@@ -8,7 +8,6 @@
 
 #include "file_io.h"
 #include "image_checksum.h"
-#include "package/image_layout.h"
 #include "sha1.h"
 #include "sha256.h"
 #include "signatures.h"
@@ -30,12 +29,16 @@ uint32_t Read16(const uint8_t* p)
     return p[0] | (p[1] << 8);
 }
 
+uint32_t Read32(const uint8_t* p)
+{
+    return Read16(p) | Read16(p + 2) << 16;
+}
+
 // Where the certificate table's directory entry lies; the headers are known
 // to hold it, since the table was found through it.
 uint32_t CertificateEntryField(const std::vector<uint8_t>& headers)
 {
-    const uint8_t* p = headers.data() + kNewHeaderField;
-    uint32_t optional = (p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24) + kOptionalHeader;
+    uint32_t optional = Read32(headers.data() + kNewHeaderField) + kOptionalHeader;
     uint32_t directories = Read16(headers.data() + optional) == kPe32PlusMagic ? kDirectoriesPlus : kDirectories;
     return optional + directories + kCertificateEntry;
 }

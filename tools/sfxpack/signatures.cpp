@@ -279,7 +279,9 @@ bool ReadSigner(Der signer, const SignedContent& content, int depth, uint32_t ne
                               std::string()};
     Der field, issuer, serial;
     uint8_t tag = 0;
-    if (!Take(walk, &signer, kTagInteger, &field) || !NextElement(&signer, &tag, &field))
+    if (!Take(walk, &signer, kTagInteger, &field))
+        return false;
+    if (!NextElement(&signer, &tag, &field))
         return Fail(walk, kCutShort);
     // A signer may name its certificate by key identifier instead; it then goes unnamed.
     if (tag == kTagSequence && NextElementTagged(&field, kTagSequence, &issuer)
