@@ -1,5 +1,7 @@
 #include "examine.h"
 
+#include <sstream>
+
 #include "package/image_layout.h"
 #include "sfxpack_harness.h"
 
@@ -116,8 +118,8 @@ protected:
         std::string size = std::to_string(package_.size());
         EXPECT_NE(run.out.find("payload size: " + size + "\nsigned: yes (certificate table at "), std::string::npos)
             << run.out;
-        EXPECT_NE(run.out.find(" bytes)\nsignatures: 1\nimage checksum: " + Hex8(ImageChecksumOf(launcher_)) + ", holds\n"),
-                  std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("\nimage checksum: " + Hex8(ImageChecksumOf(launcher_)) + ", holds\n"), std::string::npos)
+            << run.out;
         EXPECT_NE(run.out.find("recorded package length: " + size + "\nrecorded package checksum: CRC-32C "
                                 + Hex8(ChecksumOf(package_)) + "\npackage intact\n" + kExampleFields),
                   std::string::npos)
@@ -146,6 +148,96 @@ TEST_F(SignedLauncher, PackageThatNeedsSevenBytesOfPadding)
     std::string dir = TestFolder();
     ASSERT_EQ(PackAndSign(dir, 4097), 7u);
     ExpectInspectSeesThePackage(dir);
+}
+
+// What osslsigncode says of each signature, in its order: a second opinion
+// on the tool's own digest. It names no digest of a table it cannot read.
+struct ReferenceDigest {
+    std::string algorithm, stated, calculated;
+};
+
+std::vector<ReferenceDigest> OsslsigncodeDigests(const std::string& path)
+{
+    // It fails on a changed file and on a chain it cannot follow, and still names the digests.
+    Shell("osslsigncode verify -CAfile '" SFXPACK_WORK_DIR "/certificate/certificate.pem' '" + path + "'",
+          path + ".log");
+    std::vector<ReferenceDigest> digests;
+    std::istringstream lines(ReadFile(path + ".log"));
+    for (std::string line; std::getline(lines, line);) {
+        size_t colon = line.find(": ");
+        std::string value = colon == std::string::npos ? "" : line.substr(colon + 2);
+        value = value.substr(0, value.find(' '));
+        for (char& c : value)
+            c = static_cast<char>(tolower(c));
+        if (line.rfind("Message digest algorithm  :", 0) == 0)
+            digests.push_back({"SHA-" + value.substr(3), "", ""});
+        else if (line.rfind("Current message digest", 0) == 0 && !digests.empty())
+            digests.back().stated = value;
+        else if (line.rfind("Calculated message digest", 0) == 0 && !digests.empty())
+            digests.back().calculated = value;
+    }
+    return digests;
+}
+
+std::string ExpectedSignatureLine(size_t index, const ReferenceDigest& reference)
+{
+    std::string line = "signature " + std::to_string(index + 1) + (index > 0 ? " (nested in 1)" : "") + ": "
+                       + reference.algorithm + " digest ";
+    if (reference.algorithm != "SHA-1" && reference.algorithm != "SHA-256")
+        line += "not checked";
+    else if (reference.stated == reference.calculated)
+        line += "matches the file";
+    else
+        line += "does not match the file: it states " + reference.stated + ", the file's is " + reference.calculated;
+    return line + "; signer: sfxpack-test\n";
+}
+
+// A launcher changed anywhere after signing, the padding before the table
+// included, is refused; a digest the tool does not compute is named.
+TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
+{
+    std::string dir = TestFolder();
+    ASSERT_EQ(PackAndSign(dir, 4097), 7u);
+    ASSERT_TRUE(SignLauncher(dir, "signed.exe", "nested.exe", "-nest -h sha1"));
+    ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "sha384.exe", "-h sha384"));
+    size_t table = TinyStub().size() + package_.size() + 7;
+    auto changed = [this](size_t at) {
+        std::string bytes = launcher_;
+        bytes[at] ^= 0x01;
+        return bytes;
+    };
+    const std::string kChanged = "was changed after it was signed: ";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        size_t signatures;  // 0: osslsigncode names no digest
+        std::string refusal;
+    } cases[] = {
+        {"signed.exe", launcher_, 1, ""},
+        {"nested.exe", ReadFile(dir + "nested.exe"), 2, ""},
+        {"sha384.exe", ReadFile(dir + "sha384.exe"), 1, ""},
+        {"header.exe", changed(0x50), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},
+        {"package.exe", changed(table - 100), 1, "is damaged: its package has CRC-32C"},
+        {"padding.exe", changed(table - 3), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},
+        {"appended.exe", launcher_ + "appended", 0, kChanged + "8 bytes follow its certificate table"},
+        {"cut.exe", launcher_.substr(0, launcher_.size() - 10), 0,
+         "has signatures that cannot be checked: the certificate table reaches past the end of the file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(dir + c.name, c.bytes);
+        ToolRun run = Sfxpack({"inspect", dir + c.name});
+        EXPECT_EQ(run.status, c.refusal.empty() ? 0 : 1);
+        EXPECT_EQ(run.err.empty(), c.refusal.empty()) << run.err;
+        EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+        std::vector<ReferenceDigest> reference = OsslsigncodeDigests(dir + c.name);
+        ASSERT_EQ(reference.size(), c.signatures) << ReadFile(dir + c.name + ".log");
+        std::string lines = "signatures: " + std::to_string(c.signatures) + "\n";
+        for (size_t i = 0; i < reference.size(); ++i)
+            lines += ExpectedSignatureLine(i, reference[i]);
+        if (c.signatures > 0)
+            EXPECT_NE(run.out.find(lines), std::string::npos) << run.out;
+    }
 }
 
 TEST_F(SignedLauncher, StubSignedBeforePackingIsRefused)

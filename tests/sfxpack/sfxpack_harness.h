@@ -133,11 +133,11 @@ inline std::string Hex8(uint32_t value)
     return text;
 }
 
-// The digest coreutils' sha256sum gives for a file: a second opinion on the tool's own.
-inline std::string Sha256sumOf(const std::string& path)
+// The digest coreutils' sha256sum, or sha1sum, gives for a file: a second opinion on the tool's own.
+inline std::string Sha256sumOf(const std::string& path, const std::string& tool = "sha256sum")
 {
     std::string digest;
-    FILE* pipe = popen(("sha256sum '" + path + "'").c_str(), "r");
+    FILE* pipe = popen((tool + " '" + path + "'").c_str(), "r");
     if (pipe == nullptr)
         return digest;
     for (int c = fgetc(pipe); c != EOF && c != ' '; c = fgetc(pipe))

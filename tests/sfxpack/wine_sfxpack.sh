@@ -81,6 +81,17 @@ cmp -s global.xml plain.xml || fail "the configuration round trip is not byte-ex
 
 pack_and_inspect "$real_stub"
 
+# The signature's digest, taken through the Windows file calls, and a byte of
+# the DOS stub changed after signing.
+sh "$(dirname "$0")/sign_launcher.sh" certificate launcher.exe signed.exe >sign.out 2>&1 || fail "could not sign"
+run signed inspect signed.exe
+expect_status signed 0
+expect_line signed "signature 1: SHA-256 digest matches the file; signer: sfxpack-test"
+printf X | dd of=signed.exe bs=1 seek=80 conv=notrunc 2>/dev/null
+run changed inspect signed.exe
+expect_status changed 1
+grep -q "was changed after it was signed" changed.err || fail "inspect did not tell the change after signing"
+
 # Ctrl-C during the copy of a large package (sparse: nothing on the disk)
 # removes the temporary. Wine hands SIGINT to the console's handlers.
 cp package.upd big.upd

@@ -67,10 +67,20 @@ const char kInspectHelp[] =
     "one more); the image checksum and whether it holds for the whole file; the recorded\n"
     "package length and checksum; whether the package is intact;\n"
     "and the package header's source and target versions and format type.\n"
+    "\n"
+    "For each signature it prints the digest algorithm, whether the digest the signature\n"
+    "carries matches the file (the whole file but its CheckSum field, the certificate\n"
+    "table's directory entry and the table itself), and the signer's common name. SHA-256\n"
+    "and SHA-1 digests are checked; any other is named and reported as not checked. Not\n"
+    "checked at all: the certificate chain, the signature over the signed attributes and\n"
+    "the timestamp; \"osslsigncode verify\" or \"signtool verify /pa\" checks those.\n"
+    "\n"
     "Exit status 1 when LAUNCHER is not a PE image or is shorter than its image, when its\n"
     "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
-    "number is printed), or when it carries a package header the launcher would reject (the\n"
-    "reason names where the header breaks). A launcher without the checksum record is\n"
+    "number is printed), when it carries a package header the launcher would reject (the\n"
+    "reason names where the header breaks), when it was changed after it was signed (a\n"
+    "digest that does not match, bytes after the certificate table), or when its\n"
+    "certificate table cannot be read. A launcher without the checksum record is\n"
     "reported as unchecked, as the launcher extracts it unchecked.\n";
 
 const char kExtractHelp[] =

@@ -13,28 +13,10 @@
 #include "image_checksum.h"
 #include "launcher_file.h"
 #include "package/image_layout.h"
-#include "signatures.h"
+#include "signature_check.h"
 #include "status.h"
-#include "tool_limits.h"
 
 namespace {
-
-// The number of signatures, or why it cannot be told. The table lies past
-// the package, so it is read from the file, and only when it lies inside it.
-std::string SignatureCount(LauncherFile* launcher, uint32_t certificate, uint32_t certificateSize)
-{
-    if (certificateSize > launcher->size || certificate > launcher->size - certificateSize)
-        return "unknown, the certificate table reaches past the end of the file";
-    if (certificateSize > kMaxCertificateTableSize)
-        return "unknown, the certificate table is larger than " + std::to_string(kMaxCertificateTableSize) + " bytes";
-    std::vector<uint8_t> table(certificateSize);
-    if (!SeekTo(launcher->file, certificate) || !ReadExactly(launcher->file, table.data(), table.size()))
-        return "unknown, the certificate table cannot be read";
-    uint32_t count = 0;
-    if (!CountSignatures(table.data(), certificateSize, &count))
-        return "unknown, the certificate table is not PKCS#7 as signing tools write it";
-    return std::to_string(count);
-}
 
 // The records and signature as the image holds them.
 struct Records {
@@ -85,11 +67,13 @@ void PrintImageChecksum(FILE* out, LauncherFile* launcher)
         fprintf(out, "image checksum: %08X, does not hold: the file's is %08X\n", stored, computed);
 }
 
-void PrintRecords(FILE* out, LauncherFile* launcher, const Records& records)
+// The records, and why the signatures refuse the launcher, if they do.
+std::string PrintRecords(FILE* out, LauncherFile* launcher, const Records& records)
 {
+    std::string signatureProblem;
     if (records.isSigned) {
         fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", records.certificate, records.certificateSize);
-        fprintf(out, "signatures: %s\n", SignatureCount(launcher, records.certificate, records.certificateSize).c_str());
+        signatureProblem = CheckSignatures(launcher, records.certificate, records.certificateSize, out);
     } else {
         fputs("signed: no\n", out);
     }
@@ -102,6 +86,7 @@ void PrintRecords(FILE* out, LauncherFile* launcher, const Records& records)
         fprintf(out, "recorded package checksum: CRC-32C %08X\n", records.checksum);
     else
         fputs("recorded package checksum: none\n", out);
+    return signatureProblem;
 }
 
 // What the launcher will copy besides the package, or leave out, said where it happens.
@@ -149,7 +134,9 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     const PayloadPlan& plan = launcher->plan;
     fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
     Records records = ReadRecords(*launcher);
-    PrintRecords(out, launcher, records);
+    // A launcher changed after signing is told after everything else, which
+    // says where the change lies.
+    std::string signatureProblem = PrintRecords(out, launcher, records);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
     PrintNotes(out, *launcher, records);
@@ -164,6 +151,8 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged: %s", path, HeaderStopReason(report));
     PrintHeader(out, report);
+    if (!signatureProblem.empty())
+        return Refuse(err, "LAUNCHER %s %s", path, signatureProblem.c_str());
     return kToolOk;
 }
 

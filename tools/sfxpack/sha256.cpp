@@ -1,12 +1,9 @@
-// SHA-256 as FIPS 180-4 defines it, over a buffer held whole (the stub is kilobytes).
+// SHA-256 as FIPS 180-4 defines it: its constants and its compression.
 #include "sha256.h"
 
 #include <string.h>
 
 namespace {
-
-const size_t kBlockSize = 64;
-const size_t kLengthSize = 8;  // the message length in bits, big-endian, ends the last block
 
 const uint32_t kRoundConstants[64] = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
@@ -28,7 +25,7 @@ uint32_t Rotate(uint32_t x, int n)
     return (x >> n) | (x << (32 - n));
 }
 
-void Compress(uint32_t state[8], const uint8_t block[kBlockSize])
+void Compress(uint32_t* state, const uint8_t* block)
 {
     uint32_t w[64];
     for (int i = 0; i < 16; ++i)
@@ -66,43 +63,25 @@ void Compress(uint32_t state[8], const uint8_t block[kBlockSize])
 
 }  // namespace
 
+void Sha256Begin(BlockHash* hash)
+{
+    *hash = {};
+    memcpy(hash->state, kInitialState, sizeof(kInitialState));
+    hash->stateWords = 8;
+    hash->compress = Compress;
+}
+
 void Sha256(const uint8_t* data, size_t size, uint8_t digest[kSha256Size])
 {
-    uint32_t state[8];
-    memcpy(state, kInitialState, sizeof(state));
-    size_t whole = size - size % kBlockSize;
-    for (size_t at = 0; at < whole; at += kBlockSize)
-        Compress(state, data + at);
-
-    // The rest, a one bit, zeros, and the length: one block, or two when the
-    // length no longer fits after the rest.
-    uint8_t tail[2 * kBlockSize] = {};
-    size_t rest = size - whole;
-    if (rest > 0)
-        memcpy(tail, data + whole, rest);
-    tail[rest] = 0x80;
-    size_t tailSize = rest + 1 + kLengthSize <= kBlockSize ? kBlockSize : 2 * kBlockSize;
-    uint64_t bits = static_cast<uint64_t>(size) * 8;
-    for (size_t i = 0; i < kLengthSize; ++i)
-        tail[tailSize - 1 - i] = static_cast<uint8_t>(bits >> (8 * i));
-    for (size_t at = 0; at < tailSize; at += kBlockSize)
-        Compress(state, tail + at);
-
-    for (int i = 0; i < 8; ++i) {
-        for (int j = 0; j < 4; ++j)
-            digest[4 * i + j] = static_cast<uint8_t>(state[i] >> (24 - 8 * j));
-    }
+    BlockHash hash;
+    Sha256Begin(&hash);
+    HashAdd(&hash, data, size);
+    HashEnd(&hash, digest);
 }
 
 std::string Sha256Hex(const uint8_t* data, size_t size)
 {
-    static const char kDigits[] = "0123456789abcdef";
     uint8_t digest[kSha256Size];
     Sha256(data, size, digest);
-    std::string text;
-    for (uint8_t byte : digest) {
-        text += kDigits[byte >> 4];
-        text += kDigits[byte & 0xF];
-    }
-    return text;
+    return HexText(digest, sizeof(digest));
 }
