@@ -160,9 +160,9 @@ void StartUpdater(const char* installPath, const char* workDir, HWND owner)
         return;
     }
     // Windows lets only the foreground process, or one it names, bring a
-    // window to the front. The launcher is still the foreground process here,
-    // but its window goes as it exits, before the updater has one: named, the
-    // updater may take the foreground when its window comes.
+    // window to the front. While its progress window is up the launcher is
+    // that process, but the window goes as it exits, before the updater has
+    // one: named here, the updater may take the foreground when its window comes.
     AllowSetForegroundWindow(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
