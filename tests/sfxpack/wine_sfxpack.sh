@@ -91,7 +91,8 @@ rm big.upd
 # A header the medium fails to give is not called damaged: the system says why.
 run unreadable pack "Z:$share/header.upd" unreadable.exe
 expect_status unreadable 1
-grep -q "^sfxpack: cannot read PACKAGE Z:$share/header.upd: [^ ]" unreadable.err \
+# The reason is in the session's code page, which grep's UTF-8 locale would not match.
+LC_ALL=C grep -q "^sfxpack: cannot read PACKAGE Z:$share/header.upd: [^ ]" unreadable.err \
     || fail "a failing read of a package header gave no reason of the system's"
 
 run version --version
