@@ -1,6 +1,9 @@
 // Extraction at the edges, with the real launcher: launchers damaged or cut
 // short on the way to the user, a disk that fills up, a share that fails
 // mid-read, and a package near the 4 GiB the design allows.
+#include <windows.h>
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -204,6 +207,11 @@ TEST_F(Extraction, SlowMediumKeepsItsWindowUnderTheChooser)
     EXPECT_TRUE(IsWindowVisible(progress)) << "the progress window went before the chooser came";
     EXPECT_EQ(GetWindow(chooser, GW_OWNER), progress);
     EXPECT_FALSE(IsWindowEnabled(progress)) << "the chooser is modal to it";
+    // The copy is over: the bar full, nothing left that offers a cancel. Wine
+    // shows another process neither the close box's state nor the system menu.
+    HWND bar = FindWindowExW(progress, nullptr, PROGRESS_CLASSW, nullptr);
+    EXPECT_EQ(SendMessageW(bar, PBM_GETPOS, 0, 0), SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(progress, IDCANCEL)));
     PressButton(chooser, IDOK);
     EXPECT_EQ(run.Wait(), 0u);
     EXPECT_EQ(UpdaterLog(app).size(), 2u) << "the first item, 10.01.188, is taken";

@@ -2,7 +2,8 @@
 # A share that drops out mid-read: a 48 MiB launcher packed by the Windows
 # sfxpack, served read-only by failing_share.py at DIR/share, where every read
 # that reaches past the launcher's middle fails with EIO; beside it the same
-# launcher as slow.exe, read whole but slowly. Wine reaches it through Z:.
+# launcher as slow.exe, read whole but slowly, and header.upd, a package too
+# small for any read to stop short of its middle. Wine reaches it through Z:.
 # Mounting needs root and /dev/fuse, as the test session has.
 # usage: failing_share.sh mount DIR WINE_RUN SFXPACK_EXE
 #        failing_share.sh unmount DIR
@@ -57,6 +58,7 @@ mount)
         || fail "sfxpack could not pack the launcher: $(tail -1 "$dir/pack.log")"
     rm sfxpack.exe update.upd
     cp update.exe slow.exe
+    write_package header.upd 4096
     # Its own session and no inherited output, so that ctest does not wait for it.
     setsid /usr/bin/python3 "$here/failing_share.py" "$files" "$share" </dev/null >"$dir/fuse.log" 2>&1 &
     echo $! >"$pidfile"

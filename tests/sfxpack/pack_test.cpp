@@ -243,7 +243,7 @@ TEST(Pack, InterruptedLeavesOnlyTheInputs)
     // Sparse: gigabytes to copy, nothing on the disk but the header.
     WriteFile(dir + "big.upd", ExamplePackage());
     std::filesystem::resize_file(dir + "big.upd", 0xFFFFFFFFu - ReadFile(SFXPACK_EMBEDDED_STUB).size());
-    for (const char* signalAndStatus : {"INT 130", "TERM 143", "HUP 129"}) {
+    for (const char* signalAndStatus : {"PIPE 141", "INT 130", "TERM 143", "HUP 129", "QUIT 131"}) {
         EXPECT_TRUE(TestScript("sfxpack/interrupted_pack.sh",
                                "'" + dir + "' " + signalAndStatus + " '" + SFXPACK_BINARY + "'", dir + "script.log"))
             << ReadFile(dir + "script.log");

@@ -1,10 +1,10 @@
 #!/bin/sh
 # The Windows build of sfxpack under Wine: pack, inspect, extract, a refusal and a
 # configuration round trip, on the test stub and the real stub; the stub it
-# carries is the real stub.
-# usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR REAL_STUB
+# carries is the real stub. SHARE is the failing share (failing_share.sh).
+# usage: wine_sfxpack.sh WINE_RUN SFXPACK_EXE TEST_STUB WORK_DIR REAL_STUB SHARE
 set -eu
-wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=$5
+wine_run=$1 tool=$2 test_stub=$3 work=$4 real_stub=$5 share=$6
 
 rm -rf "$work"
 mkdir -p "$work"
@@ -98,6 +98,13 @@ cp package.upd big.upd
 truncate -s 3G big.upd
 sh "$(dirname "$0")/interrupted_pack.sh" . INT any "$wine_run" sfxpack.exe || fail "Ctrl-C did not end the copy cleanly"
 rm big.upd
+
+# A header the medium fails to give is not called damaged: the system says why.
+run unreadable pack "Z:$share/header.upd" unreadable.exe
+expect_status unreadable 1
+# The reason is in the session's code page, which grep's UTF-8 locale would not match.
+LC_ALL=C grep -q "^sfxpack: cannot read PACKAGE Z:$share/header.upd: [^ ]" unreadable.err \
+    || fail "a failing read of a package header gave no reason of the system's"
 
 run version --version
 expect_status version 0

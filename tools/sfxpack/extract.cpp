@@ -25,6 +25,8 @@ int CopyPackage(const char* path, LauncherFile* launcher, AtomicOutput* output, 
     if (!SeekTo(launcher->file, plan.offset))
         return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
     HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
+    if (!report.readFailure.empty())
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, report.readFailure.c_str());
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged (%s); the launcher would reject the package", path,
                       HeaderStopReason(report));

@@ -73,6 +73,31 @@ void NoteShortWrite()
         SetLastError(ERROR_DISK_FULL);
 }
 
+void RemovePending()
+{
+    if (g_outputPending)
+        DeleteFileA(g_pendingOutput);
+    g_outputPending = 0;
+}
+
+// Wide, so that the console shows it in its own code page; false, with
+// nothing written, when stream is no console.
+bool WriteToConsole(FILE* stream, const std::string& line)
+{
+    int descriptor = _fileno(stream);
+    HANDLE console = descriptor >= 0 ? reinterpret_cast<HANDLE>(_get_osfhandle(descriptor)) : INVALID_HANDLE_VALUE;
+    DWORD mode = 0;
+    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode))
+        return false;
+    int length = static_cast<int>(line.size());
+    std::wstring wide(line.size(), L'\0');
+    int converted = length > 0 ? MultiByteToWideChar(CP_ACP, 0, line.data(), length, &wide[0], length) : 0;
+    DWORD written = 0;
+    fflush(stream);
+    WriteConsoleW(console, wide.data(), static_cast<DWORD>(converted), &written, nullptr);
+    return true;
+}
+
 // The console's handler runs on a thread of its own while the copy goes on.
 // The lock keeps it from a temporary half created or half renamed and, never
 // released by the handler, keeps the copy from starting another.
@@ -92,8 +117,7 @@ BOOL WINAPI OnConsoleControl(DWORD)
 {
     HoldInterrupts();
     // Opened with delete sharing, the temporary goes when the process ends.
-    if (g_outputPending)
-        DeleteFileA(g_pendingOutput);
+    RemovePending();
     // The default handler then ends the process with its usual status.
     return FALSE;
 }
@@ -167,7 +191,8 @@ void NoteShortWrite()
 {
 }
 
-const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP};
+// SIGPIPE: a refusal or a report printed into a pipe whose reader has gone.
+const int kInterrupts[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 sigset_t InterruptSet()
 {
@@ -194,11 +219,23 @@ void ReleaseInterrupts()
     sigprocmask(SIG_SETMASK, &g_maskBeforeHold, nullptr);
 }
 
-// Only async-signal-safe calls: unlink and raise.
-void OnInterrupt(int number)
+// Only async-signal-safe calls: unlink, and raise below.
+void RemovePending()
 {
     if (g_outputPending)
         unlink(g_pendingOutput);
+    g_outputPending = 0;
+}
+
+// A terminal takes the bytes as they are.
+bool WriteToConsole(FILE*, const std::string&)
+{
+    return false;
+}
+
+void OnInterrupt(int number)
+{
+    RemovePending();
     // SA_RESETHAND has put the default action back: raised again, the signal
     // ends the process as soon as the handler returns, with its usual status.
     raise(number);
@@ -435,6 +472,19 @@ bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, st
         return false;
     }
     return CommitAtomicOutput(&output, error);
+}
+
+void RemovePendingOutput()
+{
+    HoldInterrupts();
+    RemovePending();
+    ReleaseInterrupts();
+}
+
+void PrintLine(FILE* stream, const std::string& line)
+{
+    if (!WriteToConsole(stream, line))
+        fputs(line.c_str(), stream);
 }
 
 void RemoveOutputOnInterrupt()

@@ -47,7 +47,17 @@ void AbandonAtomicOutput(AtomicOutput* output);
 
 bool WriteFileAtomically(const char* path, const uint8_t* bytes, size_t size, std::string* error);
 
-// From here on SIGINT, SIGTERM and SIGHUP (on Windows Ctrl-C, Ctrl-Break and
-// a closed console) remove the temporary of the output being written, then
-// end the process as they would have.
+// From here on SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE (on Windows
+// Ctrl-C, Ctrl-Break and a closed console) remove the temporary of the output
+// being written, then end the process as they would have.
 void RemoveOutputOnInterrupt();
+
+// Removes the temporary of the output being written, if any, at once. A
+// refusal calls it before it prints: printed into a closed pipe, the line ends
+// the tool there. The output is abandoned as ever afterwards.
+void RemovePendingOutput();
+
+// Writes a line of text in the ANSI code page, as the paths and the system's
+// reasons are. On Windows a console shows it converted, whatever its own code
+// page: the console's OEM one would garble every letter past ASCII.
+void PrintLine(FILE* stream, const std::string& line);

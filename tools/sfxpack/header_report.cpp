@@ -10,13 +10,20 @@ namespace {
 struct BoundedFile {
     FILE* file;
     uint64_t remaining;
+    std::string* readFailure;
 };
 
 int ReadBounded(void* source, void* buffer, uint32_t size)
 {
     BoundedFile* bounded = static_cast<BoundedFile*>(source);
-    if (size > bounded->remaining || !ReadExactly(bounded->file, buffer, size))
+    if (size > bounded->remaining)
         return 0;
+    if (!ReadExactly(bounded->file, buffer, size)) {
+        // Taken at once, before another call can change the system's code.
+        if (ferror(bounded->file))
+            *bounded->readFailure = FileFailure(bounded->file);
+        return 0;
+    }
     bounded->remaining -= size;
     return 1;
 }
@@ -37,7 +44,7 @@ void PrintVersion(FILE* out, const char* label, const VersionTriple& v)
 HeaderReport WalkHeaderInFile(FILE* file, uint64_t length)
 {
     HeaderReport report = {};
-    BoundedFile bounded = {file, length};
+    BoundedFile bounded = {file, length, &report.readFailure};
     report.result = WalkPackageHeaderEx(ReadBounded, &bounded, &report.header, &report.stop);
     return report;
 }

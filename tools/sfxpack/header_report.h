@@ -4,12 +4,17 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include <string>
+
 #include "package/header_walk.h"
 
 struct HeaderReport {
     int result;  // the launcher's answer: 0 means it shows its bad-package message
     PackageHeader header;
     HeaderStop stop;
+    // The system's reason when a read failed: the walk then says nothing of
+    // the header, which may be whole. Empty otherwise.
+    std::string readFailure;
 };
 
 // Walks the header from the file's current position, reading no more than length bytes.

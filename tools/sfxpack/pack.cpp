@@ -118,6 +118,8 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
         return Refuse(err, "PACKAGE %s would make a launcher of 4 GiB or more, which the launcher cannot read",
                       packagePath);
     HeaderReport report = WalkHeaderInFile(package, packageSize);
+    if (!report.readFailure.empty())
+        return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, report.readFailure.c_str());
     if (report.result == 0)
         return Refuse(err, "PACKAGE %s has a damaged header (%s); every launcher would reject it", packagePath,
                       HeaderStopReason(report));

@@ -132,15 +132,16 @@ void AppendQuoted(char* commandLine, const char* separator, const char* text)
 }
 
 // Starts the installation's updater with the installation and work directories
-// and does not wait for it. A failure is reported with the system's reason.
-void StartUpdater(const char* installPath, const char* workDir)
+// and does not wait for it. A failure is reported with the system's reason,
+// in a box owned by owner, the progress window where it showed.
+void StartUpdater(const char* installPath, const char* workDir, HWND owner)
 {
     char updaterPath[kPathSize];
     lstrcpynA(updaterPath, installPath, kPathSize);
     if (!PathAppendA(updaterPath, kUpdaterName)) {
         // A path too long to join must not start whatever the buffer now names.
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        ReportLaunchError();
+        ReportLaunchError(owner);
         return;
     }
     char commandLine[kCommandLineSize] = "";
@@ -155,9 +156,14 @@ void StartUpdater(const char* installPath, const char* workDir)
     PROCESS_INFORMATION process;
     if (!CreateProcessA(updaterPath, commandLine, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
                         nullptr, &startup, &process)) {
-        ReportLaunchError();
+        ReportLaunchError(owner);
         return;
     }
+    // Windows lets only the foreground process, or one it names, bring a
+    // window to the front. While its progress window is up the launcher is
+    // that process, but the window goes as it exits, before the updater has
+    // one: named here, the updater may take the foreground when its window comes.
+    AllowSetForegroundWindow(process.dwProcessId);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
 }
@@ -201,9 +207,11 @@ extern "C" void WINAPI RunLauncher()
         goto finish;
     }
     // From here on the work directory stays: it is the updater's, or evidence after a failure.
-    // A progress window stays until the process ends: whatever comes next,
-    // the chooser, a report or the updater, comes up while it holds the foreground.
-    extracted = FormPackagePath(workDir, packagePath) ? ExtractPayload(packagePath, &progress) : kExtractFailed;
+    // A progress window stays until the process ends, and every box after it
+    // is owned by it: the chooser or a report comes up in front while it holds
+    // the foreground, and the window can never cover them.
+    extracted =
+        FormPackagePath(workDir, packagePath) ? ExtractPayload(workDir, packagePath, &progress) : kExtractFailed;
     if (extracted == kExtractFailed)
         ShowMessage(MSG_EXTRACT_FAILED, progress.window);
     // A cancel in the progress window ends the run as quietly as one in the chooser.
@@ -213,7 +221,7 @@ extern "C" void WINAPI RunLauncher()
     if (choice < 0)
         ShowMessage(MSG_NO_INSTALLATION, progress.window);
     else if (choice == 0)
-        StartUpdater(installPath, workDir);
+        StartUpdater(installPath, workDir, progress.window);
     if (installPath != nullptr)
         HeapFree(GetProcessHeap(), 0, installPath);
 

@@ -20,7 +20,7 @@ void ShowMessage(const Message& message, HWND owner)
     MessageBoxW(owner, message.text, message.caption, message.icon);
 }
 
-void ReportLaunchError()
+void ReportLaunchError(HWND owner)
 {
     DWORD error = GetLastError();
     wchar_t* systemText = nullptr;
@@ -33,10 +33,10 @@ void ReportLaunchError()
     wchar_t* report = static_cast<wchar_t*>(LocalAlloc(LPTR, length * sizeof(wchar_t)));
     if (report != nullptr) {
         wsprintfW(report, L"%s\n0x%X: %s", MSG_LAUNCH_FAILED.text, error, description);
-        MessageBoxW(nullptr, report, MSG_LAUNCH_FAILED.caption, MSG_LAUNCH_FAILED.icon);
+        MessageBoxW(owner, report, MSG_LAUNCH_FAILED.caption, MSG_LAUNCH_FAILED.icon);
         LocalFree(report);
     } else {
-        ShowMessage(MSG_LAUNCH_FAILED, nullptr);
+        ShowMessage(MSG_LAUNCH_FAILED, owner);
     }
     if (systemText != nullptr)
         LocalFree(systemText);

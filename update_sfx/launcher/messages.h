@@ -20,6 +20,7 @@ extern const Message MSG_WRONG_VERSION;
 // Shows the message modally and waits until the user closes it.
 void ShowMessage(const Message& message, HWND owner);
 
-// Reports a failed updater start with the system's text for the last error;
-// call it straight after the failed call, before anything can change that code.
-void ReportLaunchError();
+// Reports a failed updater start with the system's text for the last error,
+// in a box owned by owner (or none); call it straight after the failed call,
+// before anything can change that code.
+void ReportLaunchError(HWND owner);

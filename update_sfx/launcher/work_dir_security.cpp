@@ -8,11 +8,15 @@ namespace {
 // Both lists are protected, so that nothing of the user's TEMP is inherited;
 // %s is the token's user. An administrator's directory is the administrators'
 // own: the user's other programs run without the group and may only read
-// (0x1200a9 is FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). Any other elevated
+// (0x1200a9 is FILE_GENERIC_READ | FILE_GENERIC_EXECUTE). Its owner, whoever
+// that is, gets the same (OW, OWNER RIGHTS, replacing the owner's implicit
+// READ_CONTROL and WRITE_DAC): where the policy makes an administrator's new
+// objects the creator's, the user owns the directory and the package file,
+// and could otherwise rewrite their lists from any program. Any other elevated
 // user has no such group, so the directory is the user's own, and its high
 // label keeps the user's programs of medium integrity from adding or changing
 // files there.
-const wchar_t kAdministratorsList[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;%s)";
+const wchar_t kAdministratorsList[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)(A;OICI;0x1200a9;;;%s)";
 const wchar_t kOwnUserList[] = L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;%s)S:(ML;OICI;NW;;;HI)";
 // A SID in text has at most 15 sub-authorities of 10 digits and a 48-bit
 // authority, under 190 characters.

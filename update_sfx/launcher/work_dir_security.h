@@ -7,7 +7,8 @@
 // The list for a process of this kind, in security descriptor text with %s
 // for the token's user's SID; nullptr for the default security of a process
 // that is not elevated. An administrator's list gives full control to SYSTEM
-// and Administrators and read, list and execute to the user; any other
+// and Administrators and read, list and execute to the user and to the owner,
+// whoever the owner policy makes that; any other
 // elevated user's gives full control to SYSTEM and the user, under a high
 // mandatory label. Either is protected and inherited by files and folders.
 const wchar_t* WorkDirListFormat(int elevated, int administrator);

@@ -18,7 +18,7 @@ int ReadFromFile(void* file, void* buffer, uint32_t size)
 
 }  // namespace
 
-int ReadPackageHeader(const char* packageFilePath, VersionTriple* source, VersionTriple* target)
+int ReadPackageHeader(const char* packageFilePath, VersionTriple* source, VersionTriple* target, HWND owner)
 {
     int result = 0;
     HANDLE file = CreateFileA(packageFilePath, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -33,6 +33,6 @@ int ReadPackageHeader(const char* packageFilePath, VersionTriple* source, Versio
         CloseHandle(file);
     }
     if (result == 0)
-        ShowMessage(MSG_BAD_PACKAGE, nullptr);
+        ShowMessage(MSG_BAD_PACKAGE, owner);
     return result;
 }

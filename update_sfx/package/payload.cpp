@@ -13,7 +13,6 @@
 #include "launcher/instance.h"
 #include "package/checksum.h"
 #include "package/image_layout.h"
-#include "package/progress_window.h"
 #include "sizes.h"
 
 namespace {
@@ -21,9 +20,9 @@ namespace {
 // The loader maps the image headers as at least one whole page.
 const uint32_t kHeaderPageSize = 4096;
 
-// Small enough to stay in a core's cache between the checksum and the write
-// (within the L2 of the cores measured, 512 KiB and 1 MiB), large enough that
-// each piece is few calls into the system.
+// Small enough to stay in a core's L2 cache between the checksum and the
+// write (x86 cores have had 256 KiB or more for over a decade), large enough
+// that each piece is few calls into the system.
 const DWORD kPieceSize = 256u << 10;
 
 const uint8_t* Headers()
@@ -40,16 +39,16 @@ int PlanFromFile(HANDLE ownFile, PayloadPlan* plan)
            && PlanPayload(Headers(), kHeaderPageSize, fileSize.LowPart, plan);
 }
 
-// 1 only when the volume of the package file says this user may write fewer
+// 1 only when the work directory's volume says this user may write fewer
 // than length bytes there (quotas count). A volume that does not say is tried.
-int LacksRoom(const char* packageFilePath, uint32_t length)
+int LacksRoom(const char* workDir, uint32_t length)
 {
-    wchar_t workDir[kPathSize];
+    char dir[kPathSize];
     ULARGE_INTEGER available;
-    if (MultiByteToWideChar(CP_ACP, 0, packageFilePath, -1, workDir, kPathSize) == 0)
-        return 0;
-    *PathFindFileNameW(workDir) = L'\0';
-    return GetDiskFreeSpaceExW(workDir, &available, nullptr, nullptr) && available.QuadPart < length;
+    lstrcpynA(dir, workDir, kPathSize);
+    // A share's folder is named with a trailing backslash.
+    PathAddBackslashA(dir);
+    return GetDiskFreeSpaceExA(dir, &available, nullptr, nullptr) && available.QuadPart < length;
 }
 
 // Fills size bytes, going on after a short read as a share may give one. 0
@@ -67,7 +66,7 @@ int ReadPiece(HANDLE file, uint8_t* piece, DWORD size)
 
 }  // namespace
 
-int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress)
+int ExtractPayload(const char* workDir, const char* packageFilePath, ExtractionProgress* progress)
 {
     int result = kExtractFailed;
     HANDLE ownFile = INVALID_HANDLE_VALUE;
@@ -90,7 +89,7 @@ int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress)
     if (ownFile == INVALID_HANDLE_VALUE || !PlanFromFile(ownFile, &plan))
         goto cleanup;
     start.QuadPart = plan.offset;
-    if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN) || LacksRoom(packageFilePath, plan.length))
+    if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN) || LacksRoom(workDir, plan.length))
         goto cleanup;
     piece = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, kPieceSize));
     if (piece == nullptr)
@@ -122,6 +121,7 @@ int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress)
             goto cleanup;
         }
     }
+    SettleProgress(progress, plan.length);
     // A damaged package never reaches the updater.
     result = !plan.checked || checksum == plan.checksum ? kExtractDone : kExtractFailed;
 

@@ -5,10 +5,12 @@
 
 // What became of the copy: the whole payload was written, the copy failed, or
 // the user stopped it in the progress window. Shows nothing itself.
-// progress is begun here and outlives the copy: a window that showed stays up
-// for the caller to end (EndProgress) once the launcher's next window is up.
+// progress is begun here and outlives the copy: a window that showed stays up,
+// inert once every byte is written, for the caller to end (EndProgress) as the
+// launcher exits.
 const int kExtractFailed = 0;
 const int kExtractDone = 1;
 const int kExtractCancelled = 2;
 
-int ExtractPayload(const char* packageFilePath, ExtractionProgress* progress);
+// workDir is the package file's folder, whose volume is asked for room first.
+int ExtractPayload(const char* workDir, const char* packageFilePath, ExtractionProgress* progress);

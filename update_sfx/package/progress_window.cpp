@@ -88,11 +88,12 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // button is last in the template, so the focus never rests on it.
         return TRUE;
     }
-    // Only asks: the copy stops after its current piece.
+    // Only asks: the copy stops after its current piece. Once the copy is
+    // over the button is disabled, and Esc and the close box, which give
+    // IDCANCEL too, ask nothing either.
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        ExtractionProgress* progress = reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
-        if (progress != nullptr)
-            progress->cancelled = 1;
+        if (IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)))
+            reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA))->cancelled = 1;
         return TRUE;
     }
     return FALSE;
@@ -109,6 +110,17 @@ HWND MakeWindow(ExtractionProgress* progress, uint32_t total)
     SendMessageW(GetDlgItem(window, kBarId), PBM_SETRANGE32, 0, static_cast<LPARAM>(total >> 1));
     SetForegroundWindow(window);
     return window;
+}
+
+// Answers whatever is waiting. The dialog's own messages, keys among them,
+// are translated and dispatched by the dialog manager.
+void PumpMessages(HWND window)
+{
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (window == nullptr || !IsDialogMessageW(window, &message))
+            DispatchMessageW(&message);
+    }
 }
 
 }  // namespace
@@ -134,14 +146,28 @@ int FeedProgress(ExtractionProgress* progress, uint32_t done, uint32_t total)
     }
     progress->fed = now;
     SendMessageW(GetDlgItem(progress->window, kBarId), PBM_SETPOS, done >> 1, 0);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        // The dialog's own messages, keys among them, are translated and
-        // dispatched by the dialog manager.
-        if (!IsDialogMessageW(progress->window, &message))
-            DispatchMessageW(&message);
-    }
+    PumpMessages(progress->window);
     return progress->cancelled;
+}
+
+void SettleProgress(ExtractionProgress* progress, uint32_t total)
+{
+    if (progress->window == nullptr)
+        return;
+    SendMessageW(GetDlgItem(progress->window, kBarId), PBM_SETPOS, total >> 1, 0);
+    EnableWindow(GetDlgItem(progress->window, IDCANCEL), FALSE);
+    EnableMenuItem(GetSystemMenu(progress->window, FALSE), SC_CLOSE, MF_BYCOMMAND | MF_GRAYED);
+}
+
+void WaitAnswering(HWND window, HANDLE object)
+{
+    DWORD woke;
+    while ((woke = MsgWaitForMultipleObjects(1, &object, FALSE, INFINITE, QS_ALLINPUT)) == WAIT_OBJECT_0 + 1)
+        PumpMessages(window);
+    // Should the wait itself fail, the object is still waited for: what it
+    // writes is read once it has ended.
+    if (woke != WAIT_OBJECT_0)
+        WaitForSingleObject(object, INFINITE);
 }
 
 void EndProgress(ExtractionProgress* progress)

@@ -1,7 +1,8 @@
 // A sign of life while a large package is written: a small window of the
 // launcher's own with a progress bar and a cancel button, shown only when the
-// copy is still running half a second after it began. It lives on the copy's
-// thread, the only one: the copy pumps its messages between pieces.
+// copy is still running half a second after it began. It lives on the
+// launcher's thread: the copy pumps its messages between pieces, and
+// WaitAnswering while another thread reads the installations.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,14 @@ void BeginProgress(ExtractionProgress* progress);
 // the copy has run long enough, moves its bar and pumps its messages at most
 // about every 100 ms. 1 when the user asked to cancel.
 int FeedProgress(ExtractionProgress* progress, uint32_t done, uint32_t total);
+
+// The copy is over: the bar full, the button and the close box (and so Esc
+// and Alt+F4) disabled, so that nothing offers a cancel that nobody reads.
+void SettleProgress(ExtractionProgress* progress, uint32_t total);
+
+// Waits until object is signalled, answering window's messages meanwhile, so
+// that Windows never marks it "(Not Responding)". window may be nullptr.
+void WaitAnswering(HWND window, HANDLE object);
 
 // Destroys the window, if it showed. The launcher ends it last, once the
 // copy's next window (the chooser, which it owns, or a message box) has come

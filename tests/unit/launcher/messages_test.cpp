@@ -62,7 +62,7 @@ SeenBox ReportFor(DWORD code)
 {
     BoxWatcher watcher;
     SetLastError(code);
-    ReportLaunchError();
+    ReportLaunchError(nullptr);
     std::vector<SeenBox> boxes = watcher.Boxes();
     EXPECT_EQ(boxes.size(), 1u);
     return boxes.empty() ? SeenBox() : boxes[0];

@@ -65,7 +65,7 @@ TEST(WorkDirSecurity, ElevatedRunGivesSystemAndAdministratorsFullControlAndTheUs
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_EQ(WorkDirSecurity(&descriptor), 1);
     ASSERT_NE(descriptor, nullptr) << "the process runs elevated";
-    EXPECT_EQ(ListOf(descriptor), L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;" + user + L")");
+    EXPECT_EQ(ListOf(descriptor), L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)(A;OICI;0x1200a9;;;" + user + L")");
     LocalFree(descriptor);
 }
 
@@ -85,7 +85,7 @@ TEST(WorkDirSecurity, ListFollowsElevationAndMembershipOfAdministrators)
     const Row rows[] = {
         {0, 0, nullptr, L""},
         {0, 1, nullptr, L""},
-        {1, 1, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;%s)", L""},
+        {1, 1, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;OW)(A;OICI;0x1200a9;;;%s)", L""},
         {1, 0, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;%s)", kHighNoWriteUp},
     };
     std::wstring user = UserSid();

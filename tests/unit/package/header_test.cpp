@@ -23,7 +23,7 @@ ReadResult ReadHeaderFile(const std::string& path)
     ReadResult r = {-1, {-7, -7, -7}, {-7, -7, -7}, 0, {}};
     g_formatType = 0;
     BoxWatcher watcher;
-    r.result = ReadPackageHeader(path.c_str(), &r.source, &r.target);
+    r.result = ReadPackageHeader(path.c_str(), &r.source, &r.target, nullptr);
     r.formatType = g_formatType;
     r.boxes = watcher.Boxes();
     return r;
