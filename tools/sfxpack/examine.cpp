@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "branding.h"
 #include "checked_copy.h"
 #include "file_io.h"
 #include "header_report.h"
@@ -150,6 +151,7 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
     Records records = ReadRecords(*launcher);
     PrintRecords(out, launcher, records);
+    PrintBranding(out, launcher->file, launcher->size, launcher->headers);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
     PrintNotes(out, *launcher, records);
