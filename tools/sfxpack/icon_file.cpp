@@ -11,6 +11,8 @@ const uint32_t kIconType = 1;
 // The smallest image there is: a bitmap's 40-byte header, or a PNG's
 // signature with its header and end chunks.
 const uint32_t kSmallestImage = 40;
+// Icon files hold a handful of sizes; the bound keeps the resource tree small.
+const uint32_t kMaxImages = 256;
 
 uint32_t Get16(const uint8_t* p)
 {
@@ -43,8 +45,12 @@ bool IconResources(const std::vector<uint8_t>& file, std::vector<Resource>* reso
         return false;
     }
     uint32_t count = Get16(bytes + 4);
-    if (count == 0 || file.size() < kHeaderSize + static_cast<uint64_t>(count) * kFileEntrySize) {
-        *error = count == 0 ? "it holds no images" : "its list of images is cut short";
+    if (count == 0 || count > kMaxImages) {
+        *error = count == 0 ? "it holds no images" : "it holds " + std::to_string(count) + " images, more than 256";
+        return false;
+    }
+    if (file.size() < kHeaderSize + static_cast<uint64_t>(count) * kFileEntrySize) {
+        *error = "its list of images is cut short";
         return false;
     }
     std::vector<uint8_t> group(bytes, bytes + kHeaderSize);
