@@ -3,6 +3,8 @@
 // and the group resource holds the directory with resource numbers for offsets.
 #include "icon_file.h"
 
+#include "byte_fields.h"
+
 namespace {
 
 const uint32_t kHeaderSize = 6;
@@ -14,22 +16,6 @@ const uint32_t kSmallestImage = 40;
 // Icon files hold a handful of sizes; the bound keeps the resource tree small.
 const uint32_t kMaxImages = 256;
 
-uint32_t Get16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return Get16(p) | Get16(p + 2) << 16;
-}
-
-void Append16(std::vector<uint8_t>* bytes, uint32_t value)
-{
-    bytes->push_back(static_cast<uint8_t>(value));
-    bytes->push_back(static_cast<uint8_t>(value >> 8));
-}
-
 Resource IconResource(uint32_t type, uint32_t id, const std::vector<uint8_t>& data)
 {
     return Resource{ResourceId(type), ResourceId(id), ResourceId(0), 0, data};
@@ -40,11 +26,11 @@ Resource IconResource(uint32_t type, uint32_t id, const std::vector<uint8_t>& da
 bool IconResources(const std::vector<uint8_t>& file, std::vector<Resource>* resources, std::string* error)
 {
     const uint8_t* bytes = file.data();
-    if (file.size() < kHeaderSize || Get16(bytes) != 0 || Get16(bytes + 2) != kIconType) {
+    if (file.size() < kHeaderSize || Read16(bytes) != 0 || Read16(bytes + 2) != kIconType) {
         *error = "its header is not that of an icon file";
         return false;
     }
-    uint32_t count = Get16(bytes + 4);
+    uint32_t count = Read16(bytes + 4);
     if (count == 0 || count > kMaxImages) {
         *error = count == 0 ? "it holds no images" : "it holds " + std::to_string(count) + " images, more than 256";
         return false;
@@ -56,7 +42,7 @@ bool IconResources(const std::vector<uint8_t>& file, std::vector<Resource>* reso
     std::vector<uint8_t> group(bytes, bytes + kHeaderSize);
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* entry = bytes + kHeaderSize + i * kFileEntrySize;
-        uint32_t size = Get32(entry + 8), offset = Get32(entry + 12);
+        uint32_t size = Read32(entry + 8), offset = Read32(entry + 12);
         std::string image = "image " + std::to_string(i + 1) + " ";
         if (size < kSmallestImage || size > file.size()) {
             *error = image + "has a size of " + std::to_string(size) + " bytes, out of range";

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "byte_fields.h"
+
 namespace {
 
 const uint32_t kNewHeaderField = 0x3C;
@@ -33,28 +35,6 @@ const uint32_t kRawPointerField = 20;
 const uint32_t kCharacteristicsField = 36;
 const uint32_t kResourceCharacteristics = 0x40000040;  // initialised data, readable
 
-uint32_t Get16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-uint32_t Get32(const uint8_t* p)
-{
-    return Get16(p) | Get16(p + 2) << 16;
-}
-
-void Put16(uint8_t* p, uint32_t value)
-{
-    p[0] = static_cast<uint8_t>(value);
-    p[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t value)
-{
-    Put16(p, value);
-    Put16(p + 2, value >> 16);
-}
-
 uint32_t AlignUp(uint32_t value, uint32_t alignment)
 {
     return (value + alignment - 1) & ~(alignment - 1);
@@ -75,19 +55,19 @@ bool LocatePe(const uint8_t* image, size_t size, PeHeaders* pe)
 {
     if (size < 0x40 || image[0] != 'M' || image[1] != 'Z')
         return false;
-    uint64_t at = Get32(image + kNewHeaderField);
-    if (at + 24 + 2 > size || Get32(image + at) != 0x00004550)
+    uint64_t at = Read32(image + kNewHeaderField);
+    if (at + 24 + 2 > size || Read32(image + at) != 0x00004550)
         return false;
-    pe->sectionCount = Get16(image + at + 6);
-    uint32_t optionalSize = Get16(image + at + 20);
+    pe->sectionCount = Read16(image + at + 6);
+    uint32_t optionalSize = Read16(image + at + 20);
     pe->optional = static_cast<uint32_t>(at + 24);
-    uint32_t magic = Get16(image + pe->optional);
+    uint32_t magic = Read16(image + pe->optional);
     pe->countField = magic == 0x20B ? 108 : 92;
     if ((magic != 0x10B && magic != 0x20B) || optionalSize < pe->countField + 4
         || pe->optional + static_cast<uint64_t>(optionalSize) > size)
         return false;
     pe->directories = pe->optional + pe->countField + 4;
-    pe->directoryCount = std::min(Get32(image + pe->optional + pe->countField), (optionalSize - pe->countField - 4) / 8);
+    pe->directoryCount = std::min(Read32(image + pe->optional + pe->countField), (optionalSize - pe->countField - 4) / 8);
     pe->sectionTable = pe->optional + optionalSize;
     return pe->sectionTable + static_cast<uint64_t>(pe->sectionCount) * kSectionHeaderSize <= size;
 }
@@ -144,10 +124,10 @@ bool ReadName(const TreeReader& reader, uint32_t field, ResourceName* name)
     if (!name->named)
         return true;
     uint64_t at = field & ~kHighBit;
-    if (at + 2 > reader.size || at + 2 + 2 * static_cast<uint64_t>(Get16(reader.bytes + at)) > reader.size)
+    if (at + 2 > reader.size || at + 2 + 2 * static_cast<uint64_t>(Read16(reader.bytes + at)) > reader.size)
         return false;
-    for (uint32_t i = 0; i < Get16(reader.bytes + at); ++i)
-        name->text.push_back(static_cast<char16_t>(Get16(reader.bytes + at + 2 + 2 * i)));
+    for (uint32_t i = 0; i < Read16(reader.bytes + at); ++i)
+        name->text.push_back(static_cast<char16_t>(Read16(reader.bytes + at + 2 + 2 * i)));
     return true;
 }
 
@@ -156,13 +136,13 @@ bool ReadData(TreeReader* reader, uint32_t offset, Resource* resource)
     if (offset + static_cast<uint64_t>(kDataEntrySize) > reader->size)
         return Fail(reader->error, "a resource's data entry lies outside its resource section");
     const uint8_t* entry = reader->bytes + offset;
-    uint32_t rva = Get32(entry), size = Get32(entry + 4);
+    uint32_t rva = Read32(entry), size = Read32(entry + 4);
     uint64_t at = static_cast<uint64_t>(rva) - reader->rva;
     // Sound resources do not share bytes, so together they fit in the section.
     reader->dataBytes += size;
     if (rva < reader->rva || at + size > reader->size || reader->dataBytes > reader->size)
         return Fail(reader->error, "a resource's data lies outside its resource section");
-    resource->codePage = Get32(entry + 8);
+    resource->codePage = Read32(entry + 8);
     resource->data.assign(reader->bytes + at, reader->bytes + at + size);
     reader->resources->push_back(*resource);
     return true;
@@ -173,7 +153,7 @@ bool ReadTable(TreeReader* reader, uint32_t offset, int level, Resource* resourc
     if (offset + static_cast<uint64_t>(kTableSize) > reader->size)
         return Fail(reader->error, "a resource table lies outside its resource section");
     const uint8_t* table = reader->bytes + offset;
-    uint32_t count = Get16(table + 12) + Get16(table + 14);
+    uint32_t count = Read16(table + 12) + Read16(table + 14);
     if (offset + kTableSize + static_cast<uint64_t>(count) * kEntrySize > reader->size)
         return Fail(reader->error, "a resource table lies outside its resource section");
     for (uint32_t i = 0; i < count; ++i) {
@@ -181,9 +161,9 @@ bool ReadTable(TreeReader* reader, uint32_t offset, int level, Resource* resourc
             return Fail(reader->error, "its resource tree has more than 4096 entries");
         const uint8_t* entry = table + kTableSize + i * kEntrySize;
         ResourceName* name = level == 0 ? &resource->type : level == 1 ? &resource->name : &resource->language;
-        if (!ReadName(*reader, Get32(entry), name))
+        if (!ReadName(*reader, Read32(entry), name))
             return Fail(reader->error, "a resource name lies outside its resource section");
-        uint32_t target = Get32(entry + 4);
+        uint32_t target = Read32(entry + 4);
         if (((target & kHighBit) != 0) != (level < kLeafLevel))
             return Fail(reader->error, "its resource tree is not three levels deep");
         bool read = level < kLeafLevel ? ReadTable(reader, target & ~kHighBit, level + 1, resource)
@@ -234,7 +214,7 @@ std::vector<uint8_t> TreeBytes(std::vector<Resource> list, uint32_t rva)
         for (size_t i = table.first; i < table.end; i = GroupEnd(list, table.level, i, table.end)) {
             const ResourceName& key = KeyAt(list[i], table.level);
             Put16(bytes.data() + table.offset + (key.named ? 12 : 14),
-                  Get16(bytes.data() + table.offset + (key.named ? 12 : 14)) + 1);
+                  Read16(bytes.data() + table.offset + (key.named ? 12 : 14)) + 1);
             Put32(entry, key.named ? kHighBit | names : key.id);
             if (key.named) {
                 Put16(bytes.data() + names, static_cast<uint32_t>(key.text.size()));
@@ -268,15 +248,15 @@ bool AddResourceSection(std::vector<uint8_t>* image, PeHeaders* pe, std::string*
 {
     uint8_t* bytes = image->data();
     uint32_t at = pe->sectionTable + pe->sectionCount * kSectionHeaderSize;
-    uint32_t headersEnd = Get32(bytes + pe->optional + kSizeOfHeadersField);
+    uint32_t headersEnd = Read32(bytes + pe->optional + kSizeOfHeadersField);
     if (pe->sectionCount == 0 || at + kSectionHeaderSize > headersEnd
         || std::any_of(bytes + at, bytes + at + kSectionHeaderSize, [](uint8_t b) { return b != 0; }))
         return Fail(error, "its headers have no room for a resource section");
     const uint8_t* last = bytes + at - kSectionHeaderSize;
-    uint32_t lastSize = std::max(Get32(last + kVirtualSizeField), Get32(last + kRawSizeField));
+    uint32_t lastSize = std::max(Read32(last + kVirtualSizeField), Read32(last + kRawSizeField));
     std::copy_n(".rsrc", 5, bytes + at);
-    Put32(bytes + at + kAddressField, AlignUp(Get32(last + kAddressField) + lastSize,
-                                              Get32(bytes + pe->optional + kSectionAlignmentField)));
+    Put32(bytes + at + kAddressField, AlignUp(Read32(last + kAddressField) + lastSize,
+                                              Read32(bytes + pe->optional + kSectionAlignmentField)));
     Put32(bytes + at + kRawPointerField, static_cast<uint32_t>(image->size()));
     Put32(bytes + at + kCharacteristicsField, kResourceCharacteristics);
     Put16(bytes + pe->optional - 20 + 2, ++pe->sectionCount);
@@ -288,20 +268,20 @@ bool AddResourceSection(std::vector<uint8_t>* image, PeHeaders* pe, std::string*
 bool CanRebuildFrom(const uint8_t* bytes, size_t size, const PeHeaders& pe, uint32_t first, std::string* error)
 {
     const uint8_t* section = bytes + pe.sectionTable + first * kSectionHeaderSize;
-    uint32_t start = Get32(section + kAddressField);
-    uint32_t relocations = Get32(bytes + pe.directories + kRelocationDirectory * kEntrySize);
+    uint32_t start = Read32(section + kAddressField);
+    uint32_t relocations = Read32(bytes + pe.directories + kRelocationDirectory * kEntrySize);
     for (uint32_t i = 0; i < pe.directoryCount; ++i) {
-        uint32_t rva = Get32(bytes + pe.directories + i * kEntrySize);
+        uint32_t rva = Read32(bytes + pe.directories + i * kEntrySize);
         if (i != kResourceDirectory && i != kRelocationDirectory && i != kSecurityDirectory && rva >= start)
             return Fail(error, "a data directory other than the relocations points past its resources");
     }
-    uint64_t end = Get32(section + kRawPointerField);
+    uint64_t end = Read32(section + kRawPointerField);
     for (uint32_t i = first; i < pe.sectionCount; ++i, section += kSectionHeaderSize) {
-        if (i > first && Get32(section + kAddressField) != relocations)
+        if (i > first && Read32(section + kAddressField) != relocations)
             return Fail(error, "a section other than the relocations follows its resources");
-        if (Get32(section + kRawPointerField) != end)
+        if (Read32(section + kRawPointerField) != end)
             return Fail(error, "its sections from the resources on do not follow each other in the file");
-        end += Get32(section + kRawSizeField);
+        end += Read32(section + kRawSizeField);
     }
     if (end != size)
         return Fail(error, "its sections from the resources on do not end the file");
@@ -322,14 +302,14 @@ bool FindResourceSection(const uint8_t* image, size_t size, ResourceSection* sec
     if (!LocatePe(image, size, &pe))
         return Fail(error, "its PE headers cannot be read");
     uint32_t rva = pe.directoryCount > kResourceDirectory
-                       ? Get32(image + pe.directories + kResourceDirectory * kEntrySize)
+                       ? Read32(image + pe.directories + kResourceDirectory * kEntrySize)
                        : 0;
     if (rva == 0)
         return true;
     for (uint32_t i = 0; i < pe.sectionCount; ++i) {
         const uint8_t* header = image + pe.sectionTable + i * kSectionHeaderSize;
-        if (Get32(header + kAddressField) == rva) {
-            *section = {true, Get32(header + kRawPointerField), Get32(header + kRawSizeField), rva};
+        if (Read32(header + kAddressField) == rva) {
+            *section = {true, Read32(header + kRawPointerField), Read32(header + kRawSizeField), rva};
             return true;
         }
     }
@@ -350,15 +330,15 @@ bool ReplaceResources(std::vector<uint8_t>* image, const std::vector<Resource>& 
     ResourceSection found;
     if (!LocatePe(image->data(), image->size(), &pe) || pe.directoryCount <= kRelocationDirectory)
         return Fail(error, "its PE headers cannot be read or lack the data directories");
-    uint32_t fileAlignment = Get32(image->data() + pe.optional + kFileAlignmentField);
-    uint32_t sectionAlignment = Get32(image->data() + pe.optional + kSectionAlignmentField);
+    uint32_t fileAlignment = Read32(image->data() + pe.optional + kFileAlignmentField);
+    uint32_t sectionAlignment = Read32(image->data() + pe.optional + kSectionAlignmentField);
     if (!IsPowerOfTwo(fileAlignment) || !IsPowerOfTwo(sectionAlignment) || image->size() % fileAlignment != 0)
         return Fail(error, "its alignments are not those a linker writes");
     if (!FindResourceSection(image->data(), image->size(), &found, error))
         return false;
     uint32_t first = pe.sectionCount;
     for (uint32_t i = 0; found.found && i < pe.sectionCount; ++i) {
-        if (Get32(image->data() + pe.sectionTable + i * kSectionHeaderSize + kAddressField) == found.rva)
+        if (Read32(image->data() + pe.sectionTable + i * kSectionHeaderSize + kAddressField) == found.rva)
             first = i;
     }
     if (!found.found && !AddResourceSection(image, &pe, error))
@@ -368,10 +348,10 @@ bool ReplaceResources(std::vector<uint8_t>* image, const std::vector<Resource>& 
 
     // The sections from the resources on are written again, each after the last.
     uint32_t headerAt = pe.sectionTable + first * kSectionHeaderSize;
-    uint32_t rawStart = Get32(image->data() + headerAt + kRawPointerField);
+    uint32_t rawStart = Read32(image->data() + headerAt + kRawPointerField);
     std::vector<uint8_t> old(image->begin() + rawStart, image->end());
-    uint32_t oldRawSize = Get32(image->data() + headerAt + kRawSizeField);
-    uint32_t rva = Get32(image->data() + headerAt + kAddressField);
+    uint32_t oldRawSize = Read32(image->data() + headerAt + kRawSizeField);
+    uint32_t rva = Read32(image->data() + headerAt + kAddressField);
     std::vector<uint8_t> tree = TreeBytes(resources, rva);
     image->resize(rawStart);
     image->insert(image->end(), tree.begin(), tree.end());
@@ -380,19 +360,19 @@ bool ReplaceResources(std::vector<uint8_t>* image, const std::vector<Resource>& 
     Put32(header + kVirtualSizeField, static_cast<uint32_t>(tree.size()));
     Put32(header + kRawSizeField, static_cast<uint32_t>(image->size()) - rawStart);
     uint8_t* initializedData = image->data() + pe.optional + kInitializedDataField;
-    Put32(initializedData, Get32(initializedData) + Get32(header + kRawSizeField) - oldRawSize);
+    Put32(initializedData, Read32(initializedData) + Read32(header + kRawSizeField) - oldRawSize);
     Put32(image->data() + pe.directories + kResourceDirectory * kEntrySize, rva);
     Put32(image->data() + pe.directories + kResourceDirectory * kEntrySize + 4, static_cast<uint32_t>(tree.size()));
     uint32_t oldAt = oldRawSize;
     uint32_t imageEnd = rva + static_cast<uint32_t>(tree.size());
     for (uint32_t i = first + 1; i < pe.sectionCount; ++i) {
         header = image->data() + pe.sectionTable + i * kSectionHeaderSize;
-        uint32_t rawSize = Get32(header + kRawSizeField);
+        uint32_t rawSize = Read32(header + kRawSizeField);
         uint32_t address = AlignUp(imageEnd, sectionAlignment);
         Put32(header + kAddressField, address);
         Put32(header + kRawPointerField, static_cast<uint32_t>(image->size()));
         Put32(image->data() + pe.directories + kRelocationDirectory * kEntrySize, address);
-        imageEnd = address + std::max(Get32(header + kVirtualSizeField), rawSize);
+        imageEnd = address + std::max(Read32(header + kVirtualSizeField), rawSize);
         image->insert(image->end(), old.begin() + oldAt, old.begin() + oldAt + rawSize);
         oldAt += rawSize;
     }

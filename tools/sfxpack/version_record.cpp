@@ -4,6 +4,8 @@
 
 #include <stdio.h>
 
+#include "byte_fields.h"
+
 namespace {
 
 typedef std::vector<uint8_t> Bytes;
@@ -19,23 +21,6 @@ const uint32_t kApplication = 1;
 const uint16_t kUnicodeCodePage = 0x04B0;
 const uint16_t kBinaryBlock = 0, kTextBlock = 1;
 const uint32_t kMaxVersionNumber = 0xFFFF;
-
-uint32_t Get16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-void Append16(Bytes* bytes, uint32_t value)
-{
-    bytes->push_back(static_cast<uint8_t>(value));
-    bytes->push_back(static_cast<uint8_t>(value >> 8));
-}
-
-void Append32(Bytes* bytes, uint32_t value)
-{
-    Append16(bytes, value);
-    Append16(bytes, value >> 16);
-}
 
 size_t Align4(size_t value)
 {
@@ -228,15 +213,15 @@ struct VersionBlock {
 
 bool ReadBlock(const uint8_t* record, size_t at, size_t limit, VersionBlock* block)
 {
-    if (at + 6 > limit || Get16(record + at) < 6 || at + Get16(record + at) > limit)
+    if (at + 6 > limit || Read16(record + at) < 6 || at + Read16(record + at) > limit)
         return false;
-    block->end = at + Get16(record + at);
-    block->valueLength = Get16(record + at + 2);
-    block->type = Get16(record + at + 4);
+    block->end = at + Read16(record + at);
+    block->valueLength = Read16(record + at + 2);
+    block->type = Read16(record + at + 4);
     block->key.clear();
     size_t i = at + 6;
-    for (; i + 2 <= block->end && Get16(record + i) != 0; i += 2)
-        block->key.push_back(static_cast<char16_t>(Get16(record + i)));
+    for (; i + 2 <= block->end && Read16(record + i) != 0; i += 2)
+        block->key.push_back(static_cast<char16_t>(Read16(record + i)));
     if (i + 2 > block->end)
         return false;
     block->value = Align4(i + 2);
@@ -291,9 +276,9 @@ bool ReadVersionRecord(const uint8_t* record, size_t size, std::string* numbers,
         return false;
     const uint8_t* fixed = record + root.value;
     char text[80];
-    snprintf(text, sizeof(text), "file %u.%u.%u.%u, product %u.%u.%u.%u", Get16(fixed + 10), Get16(fixed + 8),
-             Get16(fixed + 14), Get16(fixed + 12), Get16(fixed + 18), Get16(fixed + 16), Get16(fixed + 22),
-             Get16(fixed + 20));
+    snprintf(text, sizeof(text), "file %u.%u.%u.%u, product %u.%u.%u.%u", Read16(fixed + 10), Read16(fixed + 8),
+             Read16(fixed + 14), Read16(fixed + 12), Read16(fixed + 18), Read16(fixed + 16), Read16(fixed + 22),
+             Read16(fixed + 20));
     *numbers = text;
     for (const VersionBlock& part : parts) {
         std::vector<VersionBlock> tables;
@@ -307,8 +292,8 @@ bool ReadVersionRecord(const uint8_t* record, size_t size, std::string* numbers,
                 return false;
             for (const VersionBlock& entry : entries) {
                 std::u16string value;
-                for (size_t at = entry.value; at + 2 <= entry.end && Get16(record + at) != 0; at += 2)
-                    value.push_back(static_cast<char16_t>(Get16(record + at)));
+                for (size_t at = entry.value; at + 2 <= entry.end && Read16(record + at) != 0; at += 2)
+                    value.push_back(static_cast<char16_t>(Read16(record + at)));
                 strings->push_back(Utf8FromUtf16(entry.key) + "=" + Utf8FromUtf16(value));
             }
         }
