@@ -56,6 +56,9 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
     WriteFile(dir + "empty.ico", IconFile({}));
     WriteFile(dir + "cut.ico", icon.substr(0, icon.size() - 1));
     WriteFile(dir + "small.ico", IconFile({png, "tiny"}));
+    // Both entries name the one bitmap, which the file holds once.
+    std::string shared = IconFile({bitmap, bitmap}).substr(0, 38 + bitmap.size());
+    WriteFile(dir + "shared.ico", shared.replace(34, 4, Record("", 38)));
     WriteFile(dir + "tiny.exe", TinyStub());
     WriteFile(dir + "p.upd", ExamplePackage());
     std::string strings = "--version-string";
@@ -75,6 +78,8 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
         {{"--icon", dir + "empty.ico"}, "empty.ico is not an icon file: it holds no images\n"},
         {{"--icon", dir + "cut.ico"}, "cut.ico is not an icon file: image 2 reaches past the end of the file\n"},
         {{"--icon", dir + "small.ico"}, "small.ico is not an icon file: image 2 has a size of 4 bytes, out of range\n"},
+        {{"--icon", dir + "shared.ico"}, "shared.ico is not an icon file: its images together are larger than the file: "
+                                          "they overlap\n"},
         {{strings, "FileVersion=10.70000"}, "FileVersion=10.70000: 70000 is out of range; the version record's numbers "
                                              "are 0 to 65535\n"},
         {{strings, "Comments"}, ": --version-string Comments is not NAME=VALUE\n"},

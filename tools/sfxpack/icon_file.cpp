@@ -40,6 +40,7 @@ bool IconResources(const std::vector<uint8_t>& file, std::vector<Resource>* reso
         return false;
     }
     std::vector<uint8_t> group(bytes, bytes + kHeaderSize);
+    uint64_t total = 0;
     for (uint32_t i = 0; i < count; ++i) {
         const uint8_t* entry = bytes + kHeaderSize + i * kFileEntrySize;
         uint32_t size = Read32(entry + 8), offset = Read32(entry + 12);
@@ -50,6 +51,12 @@ bool IconResources(const std::vector<uint8_t>& file, std::vector<Resource>* reso
         }
         if (offset > file.size() - size) {
             *error = image + "reaches past the end of the file";
+            return false;
+        }
+        // Images that share bytes would be copied again for every entry.
+        total += size;
+        if (total > file.size()) {
+            *error = "its images together are larger than the file: they overlap";
             return false;
         }
         // The group's entry is the file's with the resource number for the offset.
