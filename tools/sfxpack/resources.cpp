@@ -21,6 +21,9 @@ const uint32_t kRelocationDirectory = 5;
 // A stub holds a handful of resources; the bound stops a tree whose tables
 // point back at each other from being walked for ever.
 const uint32_t kMaxEntries = 4096;
+// Resource names are words; every resource repeats the names above it, so
+// long ones shared by many entries would take memory out of all proportion.
+const uint32_t kMaxNameLength = 256;
 // Fields at the same place in PE32 and PE32+ optional headers.
 const uint32_t kInitializedDataField = 8;
 const uint32_t kSectionAlignmentField = 32;
@@ -125,7 +128,9 @@ bool ReadName(const TreeReader& reader, uint32_t field, ResourceName* name)
         return true;
     uint64_t at = field & ~kHighBit;
     if (at + 2 > reader.size || at + 2 + 2 * static_cast<uint64_t>(Read16(reader.bytes + at)) > reader.size)
-        return false;
+        return Fail(reader.error, "a resource name lies outside its resource section");
+    if (Read16(reader.bytes + at) > kMaxNameLength)
+        return Fail(reader.error, "a resource name is longer than 256 characters");
     for (uint32_t i = 0; i < Read16(reader.bytes + at); ++i)
         name->text.push_back(static_cast<char16_t>(Read16(reader.bytes + at + 2 + 2 * i)));
     return true;
@@ -162,7 +167,7 @@ bool ReadTable(TreeReader* reader, uint32_t offset, int level, Resource* resourc
         const uint8_t* entry = table + kTableSize + i * kEntrySize;
         ResourceName* name = level == 0 ? &resource->type : level == 1 ? &resource->name : &resource->language;
         if (!ReadName(*reader, Read32(entry), name))
-            return Fail(reader->error, "a resource name lies outside its resource section");
+            return false;
         uint32_t target = Read32(entry + 4);
         if (((target & kHighBit) != 0) != (level < kLeafLevel))
             return Fail(reader->error, "its resource tree is not three levels deep");
