@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "byte_fields.h"
+#include "image_bytes.h"
 
 namespace {
 
@@ -248,13 +249,13 @@ bool IsPowerOfTwo(uint32_t value)
 }
 
 // Adds an empty resource section header after the last, where the headers
-// leave room for one, and says which it is.
+// leave room for one inside the page the launcher reads them from.
 bool AddResourceSection(std::vector<uint8_t>* image, PeHeaders* pe, std::string* error)
 {
     uint8_t* bytes = image->data();
     uint32_t at = pe->sectionTable + pe->sectionCount * kSectionHeaderSize;
     uint32_t headersEnd = Read32(bytes + pe->optional + kSizeOfHeadersField);
-    if (pe->sectionCount == 0 || at + kSectionHeaderSize > headersEnd
+    if (pe->sectionCount == 0 || at + kSectionHeaderSize > std::min(headersEnd, kImageHeaderBytes)
         || std::any_of(bytes + at, bytes + at + kSectionHeaderSize, [](uint8_t b) { return b != 0; }))
         return Fail(error, "its headers have no room for a resource section");
     const uint8_t* last = bytes + at - kSectionHeaderSize;
