@@ -186,46 +186,44 @@ struct Table {
     uint32_t offset;
 };
 
-// The section's bytes for resources placed at rva: the tables breadth first,
-// then the names, the data entries and the data, as resource compilers lay
-// them out.
-std::vector<uint8_t> TreeBytes(std::vector<Resource> list, uint32_t rva)
+// The tables breadth first, each given its offset; returns where they end,
+// with the bytes their names take in namesSize.
+uint32_t LayOutTables(const std::vector<Resource>& list, std::vector<Table>* tables, uint32_t* namesSize)
 {
-    std::stable_sort(list.begin(), list.end(), Before);
-    std::vector<Table> tables = {{0, 0, list.size(), 0}};
-    uint32_t tablesEnd = 0, namesEnd = 0;
-    for (size_t t = 0; t < tables.size(); ++t) {
-        Table table = tables[t];
-        tables[t].offset = tablesEnd;
+    uint32_t tablesEnd = 0;
+    *namesSize = 0;
+    for (size_t t = 0; t < tables->size(); ++t) {
+        Table table = (*tables)[t];
+        (*tables)[t].offset = tablesEnd;
         tablesEnd += kTableSize;
         for (size_t i = table.first; i < table.end; i = GroupEnd(list, table.level, i, table.end)) {
             tablesEnd += kEntrySize;
             if (KeyAt(list[i], table.level).named)
-                namesEnd += 2 + 2 * static_cast<uint32_t>(KeyAt(list[i], table.level).text.size());
+                *namesSize += 2 + 2 * static_cast<uint32_t>(KeyAt(list[i], table.level).text.size());
             if (table.level < kLeafLevel)
-                tables.push_back({table.level + 1, i, GroupEnd(list, table.level, i, table.end), 0});
+                tables->push_back({table.level + 1, i, GroupEnd(list, table.level, i, table.end), 0});
         }
     }
-    uint32_t names = tablesEnd, dataEntries = AlignUp(tablesEnd + namesEnd, 4);
-    uint32_t dataEnd = AlignUp(dataEntries + kDataEntrySize * static_cast<uint32_t>(list.size()), 8);
-    std::vector<uint32_t> dataAt;
-    for (const Resource& resource : list) {
-        dataAt.push_back(dataEnd);
-        dataEnd = AlignUp(dataEnd + static_cast<uint32_t>(resource.data.size()), 8);
-    }
-    std::vector<uint8_t> bytes(dataEnd);
+    return tablesEnd;
+}
+
+// The tables' entries, their names from names on, and the leaves pointing at
+// the data entries from dataEntries on, one per resource in list order.
+void WriteTables(const std::vector<Resource>& list, const std::vector<Table>& tables, uint32_t names,
+                 uint32_t dataEntries, uint8_t* bytes)
+{
     size_t child = 1;
     for (const Table& table : tables) {
-        uint8_t* entry = bytes.data() + table.offset + kTableSize;
+        uint8_t* entry = bytes + table.offset + kTableSize;
         for (size_t i = table.first; i < table.end; i = GroupEnd(list, table.level, i, table.end)) {
             const ResourceName& key = KeyAt(list[i], table.level);
-            Put16(bytes.data() + table.offset + (key.named ? 12 : 14),
-                  Read16(bytes.data() + table.offset + (key.named ? 12 : 14)) + 1);
+            uint8_t* count = bytes + table.offset + (key.named ? 12 : 14);
+            Put16(count, Read16(count) + 1);
             Put32(entry, key.named ? kHighBit | names : key.id);
             if (key.named) {
-                Put16(bytes.data() + names, static_cast<uint32_t>(key.text.size()));
+                Put16(bytes + names, static_cast<uint32_t>(key.text.size()));
                 for (size_t u = 0; u < key.text.size(); ++u)
-                    Put16(bytes.data() + names + 2 + 2 * u, key.text[u]);
+                    Put16(bytes + names + 2 + 2 * u, key.text[u]);
                 names += 2 + 2 * static_cast<uint32_t>(key.text.size());
             }
             Put32(entry + 4, table.level < kLeafLevel ? kHighBit | tables[child++].offset
@@ -233,6 +231,25 @@ std::vector<uint8_t> TreeBytes(std::vector<Resource> list, uint32_t rva)
             entry += kEntrySize;
         }
     }
+}
+
+// The section's bytes for resources placed at rva: the tables, then the
+// names, the data entries and the data, as resource compilers lay them out.
+std::vector<uint8_t> TreeBytes(std::vector<Resource> list, uint32_t rva)
+{
+    std::stable_sort(list.begin(), list.end(), Before);
+    std::vector<Table> tables = {{0, 0, list.size(), 0}};
+    uint32_t namesSize;
+    uint32_t names = LayOutTables(list, &tables, &namesSize);
+    uint32_t dataEntries = AlignUp(names + namesSize, 4);
+    uint32_t dataEnd = AlignUp(dataEntries + kDataEntrySize * static_cast<uint32_t>(list.size()), 8);
+    std::vector<uint32_t> dataAt;
+    for (const Resource& resource : list) {
+        dataAt.push_back(dataEnd);
+        dataEnd = AlignUp(dataEnd + static_cast<uint32_t>(resource.data.size()), 8);
+    }
+    std::vector<uint8_t> bytes(dataEnd);
+    WriteTables(list, tables, names, dataEntries, bytes.data());
     for (size_t i = 0; i < list.size(); ++i) {
         uint8_t* entry = bytes.data() + dataEntries + kDataEntrySize * i;
         Put32(entry, rva + dataAt[i]);
