@@ -71,9 +71,10 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
          "version numbers: file 10.1.190.7, product 10.1.190.0\n"
          "version string: FileDescription=Оновлення Волтаніс 10.01.190\n"
          "version string: ProductName=ヴォルタニス更新\nversion string: FileVersion=10.1.190.7\nicon images: 2\n"},
-        {{strings, "CompanyName=Корвелла", strings, "ProductVersion=10.01.190 beta", dir + "tiny.exe"},
+        {{strings, "CompanyName=Корвелла", strings, "ProductVersion=10.01.190 beta", strings, "Comments=\x1b[2J",
+          dir + "tiny.exe"},
          "version numbers: file 10.1.190.0, product 10.1.190.0\nversion string: CompanyName=Корвелла\n"
-         "version string: ProductVersion=10.01.190 beta\n"},
+         "version string: ProductVersion=10.01.190 beta\nversion string: Comments=\uFFFD[2J\n"},
         {{"--icon", dir + "p.upd"}, "p.upd is not an icon file: its header is not that of an icon file\n"},
         {{"--icon", dir + "empty.ico"}, "empty.ico is not an icon file: it holds no images\n"},
         {{"--icon", dir + "cut.ico"}, "cut.ico is not an icon file: image 2 reaches past the end of the file\n"},

@@ -88,6 +88,7 @@ bool Utf16FromUtf8(const std::string& text, std::u16string* out)
     return true;
 }
 
+// For inspect, which prints what a launcher holds: text from any file.
 std::string Utf8FromUtf16(const std::u16string& text)
 {
     std::string out;
@@ -99,6 +100,8 @@ std::string Utf8FromUtf16(const std::u16string& text)
             code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
         else if (code >= 0xD800 && code < 0xE000)
             code = 0xFFFD;  // a lone surrogate
+        else if (code < 0x20 || (code >= 0x7F && code < 0xA0))
+            code = 0xFFFD;  // a control character, which would drive the terminal inspect prints to
         int length = code < 0x80 ? 1 : code < 0x800 ? 2 : code < 0x10000 ? 3 : 4;
         static const uint8_t kLeads[] = {0, 0, 0xC0, 0xE0, 0xF0};
         out += static_cast<char>(length == 1 ? code : kLeads[length] | (code >> (6 * (length - 1))));
