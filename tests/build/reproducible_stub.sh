@@ -5,10 +5,12 @@
 # changes the image's time stamp to its value, and so its checksum, and
 # nothing else. Built there as a publisher builds the Windows tree, they give
 # REFERENCE_TOOL too, the sfxpack.exe of a Windows tree, if one is named.
-# usage: reproducible_stub.sh SOURCE_DIR WORK_DIR REFERENCE_STUB [EPOCH [REFERENCE_TOOL]]
+# SFXPACK, the native tool, packs without branding exactly as before: the
+# stub's bytes but for the package records and the checksum, then the package.
+# usage: reproducible_stub.sh SOURCE_DIR WORK_DIR REFERENCE_STUB [EPOCH [REFERENCE_TOOL [SFXPACK]]]
 #   EPOCH is the SOURCE_DATE_EPOCH the reference was built with, if any.
 set -eu
-source=$1 work=$2 reference=$3 epoch=${4:-} reference_tool=${5:-}
+source=$1 work=$2 reference=$3 epoch=${4:-} reference_tool=${5:-} tool=${6:-}
 dated_epoch=1700000000
 
 fail() {
@@ -58,6 +60,20 @@ stamp=$((pe + 8))
 checksum=$((pe + 88))
 if [ -z "$epoch" ]; then
     [ "$(field "$reference" $stamp)" = 0 ] || fail "the stub carries a link time"
+fi
+
+if [ -n "$tool" ]; then
+    . "$source/tests/e2e/package.sh"
+    write_package "$work/p.upd" 4096
+    "$tool" pack "$work/p.upd" "$work/packed.exe" >"$work/pack.log" 2>&1 || fail "sfxpack could not pack"
+    [ "$(wc -c <"$work/packed.exe")" = $(($(wc -c <"$reference") + 4096)) ] || fail "packing changed the stub's size"
+    tail -c 4096 "$work/packed.exe" | cmp -s - "$work/p.upd" || fail "the package does not end the launcher"
+    # The package length and checksum records lie at bytes 40 to 55.
+    cmp -l "$reference" "$work/packed.exe" 2>/dev/null | while read -r at _ _; do
+        at=$((at - 1))
+        [ $at -ge 40 ] && [ $at -lt 56 ] || { [ $at -ge $checksum ] && [ $at -lt $((checksum + 4)) ]; } \
+            || fail "packing without branding changed byte $at of the stub"
+    done
 fi
 
 build dated $dated_epoch

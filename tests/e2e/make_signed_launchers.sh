@@ -6,11 +6,13 @@
 #                   zero bytes of padding to add, for N from 0 to 7
 #   nested.exe      padding3.exe with a second signature nested in the first
 #   unrecorded.exe  stub and package concatenated without a recorded length
+#   branded.exe     packed with an icon and Ukrainian and Japanese version strings;
+#                   branded32_unsigned.exe the same packed onto SHIPPED_STUB
 # Each NAME.upd beside it is the package it carries, NAME_unsigned.exe the
 # launcher before signing.
-# usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR
+# usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR SHIPPED_STUB
 set -eu
-wine_run=$1 tool=$2 stub=$3 sign=$4 certificates=$5 out=$6
+wine_run=$1 tool=$2 stub=$3 sign=$4 certificates=$5 out=$6 shipped=$7
 . "$(dirname "$0")/package.sh"
 
 rm -rf "$out"
@@ -26,9 +28,12 @@ fail() {
 }
 
 # Output goes to files, never a pipe: a wineserver started here would hold a pipe open.
+# pack NAME [OPTION...] [STUB]
 pack() {
-    "$wine_run" sfxpack.exe pack "$1.upd" "$1_unsigned.exe" >"pack_$1.log" 2>&1 \
-        || fail "sfxpack could not pack $1"
+    name=$1
+    shift
+    "$wine_run" sfxpack.exe pack "$@" "$name.upd" "${name}_unsigned.exe" >"pack_$name.log" 2>&1 \
+        || fail "sfxpack could not pack $name"
 }
 
 # sign NAME FROM [OPTION...]: signs FROM into NAME.exe.
@@ -55,4 +60,20 @@ sign nested padding3.exe -nest -h sha512
 cp padding7.upd unrecorded.upd
 cat stub.exe unrecorded.upd >unrecorded_unsigned.exe
 sign unrecorded unrecorded_unsigned.exe
+
+# Every size Explorer asks for; ImageMagick stores the 256-pixel image as PNG.
+convert -size 256x256 xc:navy -define icon:auto-resize=256,48,32,16 branded.ico
+# pack_branded NAME [STUB]
+pack_branded() {
+    cp padding5.upd "$1.upd"
+    pack "$@" --icon branded.ico --version-string "FileDescription=Оновлення Волтаніс 10.01.190" \
+        --version-string "ProductName=Волтаніс ヴォルタニス" --version-string "CompanyName=Корвелла" \
+        --version-string "LegalCopyright=© Корвелла" --version-string FileVersion=10.01.190
+}
+pack_branded branded
+sign branded branded_unsigned.exe
+if [ -n "$shipped" ]; then
+    cp "$shipped" shipped.exe
+    pack_branded branded32 shipped.exe
+fi
 exit 0

@@ -4,6 +4,9 @@
 
 #include "harness.h"
 
+// After windows.h, which harness.h brings.
+#include <shellapi.h>
+
 // Made before the tests by make_signed_launchers.sh: NAME_unsigned.exe as
 // packed, NAME.exe as signed, NAME.upd the package it carries.
 extern const char kSignedLaunchersDir[];
@@ -13,6 +16,29 @@ namespace {
 std::string Made(const std::string& file)
 {
     return std::string(kSignedLaunchersDir) + "/" + file;
+}
+
+// A value of the file's version record as Explorer's Details read it: from
+// the Ukrainian Unicode string table, or, for a query that starts with a
+// backslash, the file version or the translation.
+std::wstring VersionValue(const std::string& file, const std::wstring& name)
+{
+    std::wstring path = FromUtf8(file);
+    DWORD ignored = 0;
+    std::vector<char> record(GetFileVersionInfoSizeW(path.c_str(), &ignored));
+    void* value = nullptr;
+    UINT length = 0;
+    std::wstring query = name[0] == L'\\' ? name : L"\\StringFileInfo\\042204B0\\" + name;
+    if (record.empty() || !GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(record.size()), record.data())
+        || !VerQueryValueW(record.data(), query.c_str(), &value, &length))
+        return L"(none)";
+    if (name[0] != L'\\')
+        return static_cast<const wchar_t*>(value);
+    if (name != L"\\")
+        return std::to_wstring(*static_cast<const DWORD*>(value));
+    const VS_FIXEDFILEINFO* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionMS))
+           + L"." + std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." + std::to_wstring(LOWORD(fixed->dwFileVersionLS));
 }
 
 class SignedLauncher : public ::testing::Test {
@@ -119,6 +145,32 @@ TEST_F(SignedLauncher, WithoutARecordedLengthPaddingAndCertificateFollowThePacka
     std::string written = PackageFileOf("unrecorded");
     EXPECT_EQ(written.size(), package.size() + 7 + certificate.size());
     EXPECT_TRUE(written == package + std::string(7, '\0') + certificate);
+}
+
+// Packed with the publisher's icon and strings by the Windows sfxpack, from
+// its wide command line: the system reads them from the signed launcher and
+// from the 32-bit one, and the signed launcher writes exactly its package.
+TEST_F(SignedLauncher, BrandedLauncherShowsItsStringsAndIconAndWritesThePackage)
+{
+    std::string written = PackageFileOf("branded");
+    EXPECT_TRUE(written == ReadBytes(Made("branded.upd")));
+    std::vector<std::string> launchers = {Made("branded.exe")};
+    if (kShippedStubPath[0] != '\0')
+        launchers.push_back(Made("branded32_unsigned.exe"));
+    for (const std::string& launcher : launchers) {
+        EXPECT_EQ(VersionValue(launcher, L"FileDescription"), L"Оновлення Волтаніс 10.01.190") << launcher;
+        EXPECT_EQ(VersionValue(launcher, L"ProductName"), L"Волтаніс ヴォルタニス") << launcher;
+        EXPECT_EQ(VersionValue(launcher, L"CompanyName"), L"Корвелла") << launcher;
+        EXPECT_EQ(VersionValue(launcher, L"LegalCopyright"), L"© Корвелла") << launcher;
+        EXPECT_EQ(VersionValue(launcher, L"\\"), L"10.1.190.0") << launcher;
+        EXPECT_EQ(VersionValue(launcher, L"\\VarFileInfo\\Translation"), std::to_wstring(0x04B00422)) << launcher;
+        std::wstring path = FromUtf8(launcher);
+        HICON large = nullptr;
+        EXPECT_EQ(ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0), 1u) << "icon groups in " << launcher;
+        EXPECT_EQ(ExtractIconExW(path.c_str(), 0, &large, nullptr, 1), 1u) << launcher;
+        EXPECT_NE(large, nullptr);
+        DestroyIcon(large);
+    }
 }
 
 }  // namespace

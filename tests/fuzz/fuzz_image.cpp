@@ -1,11 +1,17 @@
-// Fuzzes the image layout rules over arbitrary header bytes and file sizes.
+// Fuzzes the image layout rules over arbitrary header bytes and file sizes,
+// and sfxpack's reading of the same bytes as a resource section at the RVA
+// the file size gives, as version records and as an icon file.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
 #include <vector>
 
+#include "icon_file.h"
 #include "package/image_layout.h"
+#include "resources.h"
+#include "version_record.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -49,5 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 abort();
         }
     }
+
+    std::vector<uint8_t> bytes(data, data + headerSize);
+    std::vector<Resource> resources;
+    std::string error, numbers;
+    std::vector<std::string> strings;
+    ResourceSection section;
+    FindResourceSection(bytes.data(), bytes.size(), &section, &error);
+    ReadResources(bytes.data(), bytes.size(), fileSize, &resources, &error);
+    ReadVersionRecord(bytes.data(), bytes.size(), &numbers, &strings);
+    for (const Resource& resource : resources)
+        ReadVersionRecord(resource.data.data(), resource.data.size(), &numbers, &strings);
+    IconResources(bytes, &resources, &error);
     return 0;
 }

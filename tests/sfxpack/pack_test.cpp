@@ -1,10 +1,127 @@
 #include "pack.h"
 
+#include "resources.h"
 #include "sfxpack_harness.h"
 
 #include <sstream>
 
 namespace {
+
+// An icon file: its header, an entry per image (16 by 16, 32 bits), the images.
+std::string IconFile(const std::vector<std::string>& images)
+{
+    std::string file = Record("", 0x10000) + Record("", static_cast<uint32_t>(images.size())).substr(0, 2);
+    uint32_t offset = static_cast<uint32_t>(6 + 16 * images.size());
+    for (const std::string& image : images) {
+        file += std::string("\x10\x10\0\0\1\0\x20\0", 8) + Record("", static_cast<uint32_t>(image.size()))
+                + Record("", offset);
+        offset += static_cast<uint32_t>(image.size());
+    }
+    for (const std::string& image : images)
+        file += image;
+    return file;
+}
+
+std::vector<Resource> ResourcesOf(const std::string& image)
+{
+    std::vector<Resource> resources;
+    ResourceSection section;
+    std::string error;
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(image.data());
+    EXPECT_TRUE(FindResourceSection(bytes, image.size(), &section, &error)) << error;
+    if (section.found)
+        EXPECT_TRUE(ReadResources(bytes + section.fileOffset, section.rawSize, section.rva, &resources, &error))
+            << error;
+    return resources;
+}
+
+std::string ResourceBytes(const std::vector<Resource>& resources, uint32_t type, uint32_t id)
+{
+    for (const Resource& resource : resources) {
+        if (!resource.type.named && resource.type.id == type && !resource.name.named && resource.name.id == id)
+            return std::string(resource.data.begin(), resource.data.end());
+    }
+    return "(none)";
+}
+
+// The publisher's icon and strings, in any language, join the stub's own
+// resources, which stay byte for byte; inspect and the resources read them
+// back. What is not an icon file, or not a string the record holds, is
+// refused before anything is written.
+TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
+{
+    std::string dir = TestFolder();
+    std::string png = std::string("\x89PNG\r\n\x1a\n", 8) + std::string(64, 'p');
+    std::string bitmap = std::string(40, 'b') + std::string(1024, 'm');
+    std::string icon = IconFile({png, bitmap});
+    WriteFile(dir + "app.ico", icon);
+    WriteFile(dir + "empty.ico", IconFile({}));
+    WriteFile(dir + "cut.ico", icon.substr(0, icon.size() - 1));
+    WriteFile(dir + "small.ico", IconFile({png, "tiny"}));
+    // Both entries name the one bitmap, which the file holds once.
+    std::string shared = IconFile({bitmap, bitmap}).substr(0, 38 + bitmap.size());
+    WriteFile(dir + "shared.ico", shared.replace(34, 4, Record("", 38)));
+    WriteFile(dir + "tiny.exe", TinyStub());
+    WriteFile(dir + "p.upd", ExamplePackage());
+    std::string strings = "--version-string";
+    struct Case {
+        std::vector<std::string> args;
+        std::string result;  // what inspect prints of it, or the refusal
+    } cases[] = {
+        {{"--icon", dir + "app.ico", strings, "FileDescription=Оновлення Волтаніс 10.01.190", strings,
+          "ProductName=ヴォルタニス更新", strings, "FileVersion=10.1.190.7"},
+         "version numbers: file 10.1.190.7, product 10.1.190.0\n"
+         "version string: FileDescription=Оновлення Волтаніс 10.01.190\n"
+         "version string: ProductName=ヴォルタニス更新\nversion string: FileVersion=10.1.190.7\nicon images: 2\n"},
+        {{strings, "CompanyName=Корвелла", strings, "ProductVersion=10.01.190 beta", strings, "Comments=\x1b[2J",
+          dir + "tiny.exe"},
+         "version numbers: file 10.1.190.0, product 10.1.190.0\nversion string: CompanyName=Корвелла\n"
+         "version string: ProductVersion=10.01.190 beta\nversion string: Comments=\uFFFD[2J\n"},
+        {{"--icon", dir + "p.upd"}, "p.upd is not an icon file: its header is not that of an icon file\n"},
+        {{"--icon", dir + "empty.ico"}, "empty.ico is not an icon file: it holds no images\n"},
+        {{"--icon", dir + "cut.ico"}, "cut.ico is not an icon file: image 2 reaches past the end of the file\n"},
+        {{"--icon", dir + "small.ico"}, "small.ico is not an icon file: image 2 has a size of 4 bytes, out of range\n"},
+        {{"--icon", dir + "shared.ico"}, "shared.ico is not an icon file: its images together are larger than the file: "
+                                          "they overlap\n"},
+        {{strings, "FileVersion=10.70000"}, "FileVersion=10.70000: 70000 is out of range; the version record's numbers "
+                                             "are 0 to 65535\n"},
+        {{strings, "Comments"}, ": --version-string Comments is not NAME=VALUE\n"},
+        {{strings, "Comments=" + std::string(40000, 'x')},
+         ": --version-string Comments has a value of 40000 characters, longer than the version record holds\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"pack"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.insert(args.end(), {dir + "p.upd", dir + "out.exe"});
+        ToolRun run = Sfxpack(args);
+        std::string refusal = run.err.substr(run.err.size() - std::min(run.err.size(), c.result.size()));
+        if (run.status != 0 || c.result.find("version numbers") != 0) {
+            EXPECT_EQ(run.status, 1) << c.result;
+            EXPECT_EQ(refusal, c.result);
+            EXPECT_FALSE(Exists(dir + "out.exe")) << c.result;
+            continue;
+        }
+        ToolRun inspect = Sfxpack({"inspect", dir + "out.exe"});
+        EXPECT_NE(inspect.out.find("holds\n"), std::string::npos) << inspect.out;
+        EXPECT_NE(inspect.out.find(c.result), std::string::npos) << inspect.out;
+        EXPECT_EQ(Sfxpack({"extract", dir + "out.exe", dir + "x.upd"}).status, 0);
+        EXPECT_EQ(ReadFile(dir + "x.upd"), ExamplePackage());
+        std::string launcher = ReadFile(dir + "out.exe");
+        std::vector<Resource> branded = ResourcesOf(launcher);
+        std::string stub = c.args.back() == dir + "tiny.exe" ? TinyStub() : ReadFile(SFXPACK_EMBEDDED_STUB);
+        for (const Resource& kept : ResourcesOf(stub))
+            EXPECT_EQ(ResourceBytes(branded, kept.type.id, kept.name.id), std::string(kept.data.begin(), kept.data.end()));
+        if (c.args[0] == "--icon") {
+            EXPECT_EQ(ResourceBytes(branded, 14, 1), icon.substr(0, 18) + std::string("\1\0", 2) + icon.substr(22, 12)
+                                                      + std::string("\2\0", 2));
+            EXPECT_EQ(ResourceBytes(branded, 3, 1), png);
+            EXPECT_EQ(ResourceBytes(branded, 3, 2), bitmap);
+        }
+        ASSERT_EQ(Sfxpack(args).status, 0);
+        EXPECT_TRUE(ReadFile(dir + "out.exe") == launcher) << "the same inputs gave other bytes";
+        std::filesystem::remove(dir + "out.exe");
+    }
+}
 
 // The records are what the launcher's rules read: the length, and the
 // checksum the rules compute over exactly the package's bytes; the image

@@ -25,7 +25,7 @@ const char kToolHelp[] =
     "The stub built from the same sources as this tool is carried inside it.\n"
     "\n"
     "commands:\n"
-    "  pack [STUB] PACKAGE OUTPUT            write the launcher OUTPUT from [STUB and] PACKAGE\n"
+    "  pack [OPTIONS] [STUB] PACKAGE OUTPUT  write the launcher OUTPUT from [STUB and] PACKAGE\n"
     "  inspect LAUNCHER                      show what a launcher will find in itself\n"
     "  extract LAUNCHER OUTPUT               write the package file the launcher would write\n"
     "  config decode INPUT OUTPUT            unscramble a configuration file\n"
@@ -38,8 +38,7 @@ const char kToolHelp[] =
     "interrupted command leaves no temporary file behind.\n";
 
 const char kPackHelp[] =
-    "usage: sfxpack pack PACKAGE OUTPUT\n"
-    "       sfxpack pack STUB PACKAGE OUTPUT\n"
+    "usage: sfxpack pack [--icon FILE] [--version-string NAME=VALUE]... [STUB] PACKAGE OUTPUT\n"
     "\n"
     "Appends PACKAGE to the embedded stub, or to STUB when one is given, and writes the\n"
     "launcher to OUTPUT. The launcher's DOS header records the package length, so that a\n"
@@ -57,7 +56,20 @@ const char kPackHelp[] =
     "Warns on standard error, and packs all the same, when format type 2 comes with a\n"
     "source version the launcher does not rank below the target (only the exact source\n"
     "then takes the package), and when the launcher comes within 1 MiB of 4 GiB, which a\n"
-    "signature may cross.\n";
+    "signature may cross.\n"
+    "\n"
+    "--icon FILE puts every image of the icon file FILE into the launcher, with one icon\n"
+    "group: Explorer shows it. --version-string NAME=VALUE, repeatable, adds a string to\n"
+    "the launcher's version record (Ukrainian, Unicode): FileDescription, which the\n"
+    "elevation prompt shows as the program's name, ProductName, CompanyName,\n"
+    "LegalCopyright, FileVersion, ProductVersion or any other NAME. The numeric file and\n"
+    "product versions are FileVersion and ProductVersion where those are one to four\n"
+    "dotted numbers, otherwise the package's target version (10.01.190 gives 10.1.190.0).\n"
+    "The stub's manifest and dialog stay as they are; its resource section is rebuilt\n"
+    "and the relocations after it move. An icon file that is not one, a version number\n"
+    "over 65535, a NAME=VALUE without its = and a value longer than the record holds\n"
+    "are refused before anything is written. Without these options the stub's image\n"
+    "changes only in its records and checksum.\n";
 
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"
@@ -66,6 +78,7 @@ const char kInspectHelp[] =
     "certificate table lies and how many signatures it holds (a nested signature counts as\n"
     "one more); the image checksum and whether it holds for the whole file; the recorded\n"
     "package length and checksum; whether the package is intact;\n"
+    "the version strings and the number of icon images, when the launcher has them;\n"
     "and the package header's source and target versions and format type.\n"
     "\n"
     "For each signature it prints the digest algorithm, whether the digest the signature\n"
@@ -170,16 +183,38 @@ const char* Positionals(int argc, const char* const* argv, std::vector<const cha
     return nullptr;
 }
 
-int RunPack(int argc, const char* const* argv, FILE* out, FILE* err)
+bool IsBrandingOption(const char* arg)
 {
+    return strcmp(arg, "--icon") == 0 || strcmp(arg, "--version-string") == 0;
+}
+
+// The branding options go anywhere before "--"; the version strings are
+// taken as UTF-8 text, the icon's name as a path like the others.
+int RunPack(int argc, const char* const* argv, const char* const* text, FILE* out, FILE* err)
+{
+    Branding branding = {nullptr, {}};
     std::vector<const char*> args;
-    if (const char* option = Positionals(argc, argv, &args))
-        return UnknownOption(err, option, kPackHelp);
+    bool options = true;
+    for (int i = 0; i < argc; ++i) {
+        bool hasValue = i + 1 < argc;
+        if (options && EndsOptions(argv[i]))
+            options = false;
+        else if (options && strcmp(argv[i], "--icon") == 0 && hasValue && branding.iconPath == nullptr)
+            branding.iconPath = argv[++i];
+        else if (options && strcmp(argv[i], "--version-string") == 0 && hasValue)
+            branding.versionStrings.push_back(text[++i]);
+        else if (options && IsBrandingOption(argv[i]))
+            return UsageError(err, "--icon takes one FILE and --version-string a NAME=VALUE each", kPackHelp);
+        else if (options && IsOption(argv[i]))
+            return UnknownOption(err, argv[i], kPackHelp);
+        else
+            args.push_back(argv[i]);
+    }
     if (args.size() < 2 || args.size() > 3)
         return UsageError(err, "pack takes PACKAGE and OUTPUT, after a STUB of one's own if wanted", kPackHelp);
     if (args.size() == 2)
-        return PackWithEmbeddedStub(args[0], args[1], out, err);
-    return PackLauncher(args[0], args[1], args[2], out, err);
+        return PackWithEmbeddedStub(args[0], args[1], branding, out, err);
+    return PackLauncher(args[0], args[1], args[2], branding, out, err);
 }
 
 int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
@@ -244,8 +279,10 @@ int Version(FILE* out)
 
 }  // namespace
 
-int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
+int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err, const char* const* text)
 {
+    if (text == nullptr)
+        text = argv;
     if (argc < 2)
         return UsageError(err, "no command given", kToolHelp);
     const char* command = argv[1];
@@ -256,7 +293,7 @@ int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err)
     if (strcmp(command, "--version") == 0)
         return rest == 0 ? Version(out) : UsageError(err, "--version takes no arguments", kToolHelp);
     if (strcmp(command, "pack") == 0)
-        return WantsHelp(rest, restArgs) ? Help(out, kPackHelp) : RunPack(rest, restArgs, out, err);
+        return WantsHelp(rest, restArgs) ? Help(out, kPackHelp) : RunPack(rest, restArgs, text + 2, out, err);
     if (strcmp(command, "inspect") == 0)
         return WantsHelp(rest, restArgs) ? Help(out, kInspectHelp) : RunInspect(rest, restArgs, out, err);
     if (strcmp(command, "extract") == 0)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "branding.h"
 #include "checked_copy.h"
 #include "file_io.h"
 #include "header_report.h"
@@ -137,6 +138,7 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     // A launcher changed after signing is told after everything else, which
     // says where the change lies.
     std::string signatureProblem = PrintRecords(out, launcher, records);
+    PrintBranding(out, launcher->file, launcher->size, launcher->headers);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
     PrintNotes(out, *launcher, records);

@@ -1,22 +1,14 @@
 // The PE image checksum, over bytes streamed in any chunks.
 #include "image_checksum.h"
 
+#include "byte_fields.h"
+
 namespace {
 
 const uint32_t kNewHeaderField = 0x3C;
 const uint32_t kOptionalHeaderSizeField = 4 + 16;  // after the signature, in the file header
 const uint32_t kChecksumField = 4 + 20 + 64;       // the same in PE32 and PE32+ optional headers
 const uint32_t kOptionalHeaderReach = 64 + 4;
-
-uint32_t Read16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-uint32_t Read32(const uint8_t* p)
-{
-    return Read16(p) | Read16(p + 2) << 16;
-}
 
 }  // namespace
 

@@ -111,18 +111,24 @@ void WarnOfSurprises(const HeaderReport& report, uint64_t launcherSize, FILE* er
              static_cast<unsigned long long>(launcherSize));
 }
 
-int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize, const char* packagePath,
-                    const char* outputPath, FILE* out, FILE* err)
+int PackWithPackage(const std::string& stubName, std::vector<uint8_t>* stub, FILE* package, uint64_t packageSize,
+                    const char* packagePath, const char* outputPath, const Branding& branding, FILE* out, FILE* err)
 {
-    if (!LauncherSizeFits(stub->size(), packageSize))
-        return Refuse(err, "PACKAGE %s would make a launcher of 4 GiB or more, which the launcher cannot read",
-                      packagePath);
     HeaderReport report = WalkHeaderInFile(package, packageSize);
     if (!report.readFailure.empty())
         return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, report.readFailure.c_str());
     if (report.result == 0)
         return Refuse(err, "PACKAGE %s has a damaged header (%s); every launcher would reject it", packagePath,
                       HeaderStopReason(report));
+    // Branding needs the target version and changes the image's size.
+    if (IsBranded(branding)) {
+        int status = BrandStub(stubName, stub, branding, report.header.target, err);
+        if (status != kToolOk)
+            return status;
+    }
+    if (!LauncherSizeFits(stub->size(), packageSize))
+        return Refuse(err, "PACKAGE %s would make a launcher of 4 GiB or more, which the launcher cannot read",
+                      packagePath);
     PrintHeader(out, report);
     WarnOfSurprises(report, stub->size() + packageSize, err);
     uint32_t checksum = 0;
@@ -135,7 +141,7 @@ int PackWithPackage(std::vector<uint8_t>* stub, FILE* package, uint64_t packageS
 
 // Checks the stub, then packs PACKAGE onto it.
 int PackOnto(const std::string& stubName, std::vector<uint8_t>* stub, const char* packagePath, const char* outputPath,
-             FILE* out, FILE* err)
+             const Branding& branding, FILE* out, FILE* err)
 {
     int status = CheckStub(stubName, *stub, err);
     if (status != kToolOk)
@@ -145,7 +151,7 @@ int PackOnto(const std::string& stubName, std::vector<uint8_t>* stub, const char
     FILE* package = OpenInput(packagePath, &packageSize, &error);
     if (package == nullptr)
         return Refuse(err, "cannot read PACKAGE %s: %s", packagePath, error.c_str());
-    status = PackWithPackage(stub, package, packageSize, packagePath, outputPath, out, err);
+    status = PackWithPackage(stubName, stub, package, packageSize, packagePath, outputPath, branding, out, err);
     fclose(package);
     return status;
 }
@@ -162,7 +168,8 @@ bool SignatureMayNotFit(uint64_t launcherSize)
     return launcherSize > kMaxLauncherSize - kSignatureRoom;
 }
 
-int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err)
+int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, const Branding& branding,
+                 FILE* out, FILE* err)
 {
     // The rename would put the launcher in the place of an input.
     if (SameFile(outputPath, stubPath) || SameFile(outputPath, packagePath))
@@ -171,14 +178,15 @@ int PackLauncher(const char* stubPath, const char* packagePath, const char* outp
     std::string error;
     if (!ReadWholeFile(stubPath, kMaxWholeFileSize, &stub, &error))
         return Refuse(err, "cannot read STUB %s: %s", stubPath, error.c_str());
-    return PackOnto(std::string("STUB ") + stubPath, &stub, packagePath, outputPath, out, err);
+    return PackOnto(std::string("STUB ") + stubPath, &stub, packagePath, outputPath, branding, out, err);
 }
 
-int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, FILE* out, FILE* err)
+int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, const Branding& branding, FILE* out,
+                         FILE* err)
 {
     if (SameFile(outputPath, packagePath))
         return Refuse(err, "OUTPUT %s is the input file, which is never overwritten", outputPath);
     // A copy: the records go into the launcher's stub, never into the tool's.
     std::vector<uint8_t> stub(kEmbeddedStub, kEmbeddedStub + kEmbeddedStubSize);
-    return PackOnto("the embedded stub", &stub, packagePath, outputPath, out, err);
+    return PackOnto("the embedded stub", &stub, packagePath, outputPath, branding, out, err);
 }

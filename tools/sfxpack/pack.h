@@ -4,13 +4,18 @@
 #include <stdint.h>
 #include <stdio.h>
 
+#include "branding.h"
+
 // Checks the stub and the package as the launcher will read them, then writes
 // stub and package to outputPath, with the package length recorded in the
-// copy of the stub's DOS header. Returns a ToolStatus.
-int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, FILE* out, FILE* err);
+// copy of the stub's DOS header, and the copy branded when branding asks.
+// Returns a ToolStatus.
+int PackLauncher(const char* stubPath, const char* packagePath, const char* outputPath, const Branding& branding,
+                 FILE* out, FILE* err);
 
 // The same with the stub the tool carries.
-int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, FILE* out, FILE* err);
+int PackWithEmbeddedStub(const char* packagePath, const char* outputPath, const Branding& branding, FILE* out,
+                         FILE* err);
 
 bool LauncherSizeFits(uint64_t stubSize, uint64_t packageSize);
 

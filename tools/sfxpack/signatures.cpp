@@ -6,6 +6,8 @@
 
 #include <string.h>
 
+#include "byte_fields.h"
+
 namespace {
 
 const uint32_t kEntryHeaderSize = 8;  // WIN_CERTIFICATE: length, revision, type
@@ -78,11 +80,6 @@ bool Fail(Walk* walk, const char* problem)
 {
     walk->problem = problem;
     return false;
-}
-
-uint32_t Read32(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
 }
 
 // Takes the next element off the front of in: its tag and its content.
