@@ -193,7 +193,8 @@ std::string ExpectedSignatureLine(size_t index, const ReferenceDigest& reference
 }
 
 // A launcher changed anywhere after signing, the padding before the table
-// included, is refused; a digest the tool does not compute is named.
+// included, is refused; a digest the tool does not compute is named, and
+// refused when it is the only one.
 TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
 {
     std::string dir = TestFolder();
@@ -225,7 +226,7 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
     } cases[] = {
         {"signed.exe", launcher_, 1, ""},
         {"nested.exe", ReadFile(dir + "nested.exe"), 2, ""},
-        {"sha384.exe", ReadFile(dir + "sha384.exe"), 1, ""},
+        {"sha384.exe", ReadFile(dir + "sha384.exe"), 1, "is signed, but no signature has a digest sfxpack checks"},
         {"header.exe", changed(0x50), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},
         {"package.exe", changed(table - 100), 1, "is damaged: its package has CRC-32C"},
         {"padding.exe", changed(table - 3), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},

@@ -152,10 +152,11 @@ std::string CheckSignatures(LauncherFile* launcher, uint32_t table, uint32_t tab
     }
 
     fprintf(out, "signatures: %u\n", static_cast<uint32_t>(signatures.size()));
-    uint32_t mismatch = 0;
+    uint32_t mismatch = 0, checked = 0;
     for (uint32_t i = 0; i < signatures.size(); ++i) {
         if (!PrintSignature(out, i + 1, signatures[i], digests) && mismatch == 0)
             mismatch = i + 1;
+        checked += signatures[i].algorithm != kDigestUnchecked;
     }
     if (!signatures.empty())
         fputs("signatures not checked: the certificate chain, the signature over the signed attributes and the "
@@ -167,5 +168,10 @@ std::string CheckSignatures(LauncherFile* launcher, uint32_t table, uint32_t tab
     if (table + tableSize < launcher->size)
         return "was changed after it was signed: " + std::to_string(launcher->size - table - tableSize)
                + " bytes follow its certificate table, outside every signature";
+    // A signed launcher whose change would go unseen is no more vouched for
+    // than a changed one.
+    if (checked == 0)
+        return "is signed, but no signature has a digest sfxpack checks (SHA-256, SHA-1), so a change after signing "
+               "would go unseen: osslsigncode verify or signtool verify /pa checks it";
     return std::string();
 }
