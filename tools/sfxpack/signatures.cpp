@@ -144,7 +144,8 @@ bool SameBytes(const Der& a, const uint8_t* b, uint32_t size)
 // An identifier in dotted form, for an algorithm the tool has no name for.
 std::string DottedOid(const Der& oid)
 {
-    if (oid.size == 0 || oid.size > kMaxOidShown)
+    // The last byte ends the last arc; one that says more follow is cut.
+    if (oid.size == 0 || oid.size > kMaxOidShown || (oid.data[oid.size - 1] & 0x80))
         return "an unnamed algorithm";
     std::string text;
     uint64_t arc = 0;
