@@ -92,9 +92,10 @@ const char kInspectHelp[] =
     "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
     "number is printed), when it carries a package header the launcher would reject (the\n"
     "reason names where the header breaks), when it was changed after it was signed (a\n"
-    "digest that does not match, bytes after the certificate table), or when its\n"
-    "certificate table cannot be read. A launcher without the checksum record is\n"
-    "reported as unchecked, as the launcher extracts it unchecked.\n";
+    "digest that does not match, bytes after the certificate table or in it outside every\n"
+    "signature), when its certificate table cannot be read, or when none of its signatures\n"
+    "has a digest it checks. A launcher without the checksum record is reported as\n"
+    "unchecked, as the launcher extracts it unchecked.\n";
 
 const char kExtractHelp[] =
     "usage: sfxpack extract LAUNCHER OUTPUT\n"

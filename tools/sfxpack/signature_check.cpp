@@ -8,6 +8,7 @@
 
 #include "file_io.h"
 #include "image_checksum.h"
+#include "package/image_layout.h"
 #include "sha1.h"
 #include "sha256.h"
 #include "signatures.h"
@@ -15,33 +16,7 @@
 
 namespace {
 
-const uint32_t kNewHeaderField = 0x3C;
-const uint32_t kOptionalHeader = 4 + 20;  // after the PE signature and the file header
-const uint32_t kPe32PlusMagic = 0x20B;
-// The certificate table's entry: the fifth data directory, after the fixed
-// fields, which are longer in PE32+.
-const uint32_t kDirectories = 96, kDirectoriesPlus = 112;
-const uint32_t kCertificateEntry = 4 * 8;
 const uint32_t kChecksumSize = 4, kEntrySize = 8;
-
-uint32_t Read16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-uint32_t Read32(const uint8_t* p)
-{
-    return Read16(p) | Read16(p + 2) << 16;
-}
-
-// Where the certificate table's directory entry lies; the headers are known
-// to hold it, since the table was found through it.
-uint32_t CertificateEntryField(const std::vector<uint8_t>& headers)
-{
-    uint32_t optional = Read32(headers.data() + kNewHeaderField) + kOptionalHeader;
-    uint32_t directories = Read16(headers.data() + optional) == kPe32PlusMagic ? kDirectoriesPlus : kDirectories;
-    return optional + directories + kCertificateEntry;
-}
 
 // The digests the signatures ask for, as signing tools take them: every byte
 // before the certificate table but the CheckSum field and the table's
@@ -137,7 +112,9 @@ std::string ReadTable(LauncherFile* launcher, uint32_t table, uint32_t tableSize
 std::string CheckSignatures(LauncherFile* launcher, uint32_t table, uint32_t tableSize, FILE* out)
 {
     std::vector<SignatureRecord> signatures;
-    uint32_t checksumField = 0, entryField = CertificateEntryField(launcher->headers);
+    // The headers hold the entry: the table was found through it.
+    uint32_t checksumField = 0, entryField = 0;
+    CertificateEntry(launcher->headers.data(), static_cast<uint32_t>(launcher->headers.size()), &entryField);
     std::string problem = ReadTable(launcher, table, tableSize, entryField, &checksumField, &signatures);
     FileDigests digests = {};
     for (const SignatureRecord& signature : signatures) {
@@ -152,10 +129,11 @@ std::string CheckSignatures(LauncherFile* launcher, uint32_t table, uint32_t tab
     }
 
     fprintf(out, "signatures: %u\n", static_cast<uint32_t>(signatures.size()));
-    uint32_t mismatch = 0;
+    uint32_t mismatch = 0, checked = 0;
     for (uint32_t i = 0; i < signatures.size(); ++i) {
         if (!PrintSignature(out, i + 1, signatures[i], digests) && mismatch == 0)
             mismatch = i + 1;
+        checked += signatures[i].algorithm != kDigestUnchecked;
     }
     if (!signatures.empty())
         fputs("signatures not checked: the certificate chain, the signature over the signed attributes and the "
@@ -167,5 +145,10 @@ std::string CheckSignatures(LauncherFile* launcher, uint32_t table, uint32_t tab
     if (table + tableSize < launcher->size)
         return "was changed after it was signed: " + std::to_string(launcher->size - table - tableSize)
                + " bytes follow its certificate table, outside every signature";
+    // A signed launcher whose change would go unseen is no more vouched for
+    // than a changed one.
+    if (checked == 0)
+        return "is signed, but no signature has a digest sfxpack checks (SHA-256, SHA-1), so a change after signing "
+               "would go unseen: osslsigncode verify or signtool verify /pa checks it";
     return std::string();
 }

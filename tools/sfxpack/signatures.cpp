@@ -124,6 +124,15 @@ bool Take(Walk* walk, Der* in, uint8_t tag, Der* content)
     return found == tag || Fail(walk, kMisplaced);
 }
 
+bool AllZero(const uint8_t* bytes, uint32_t size)
+{
+    for (uint32_t i = 0; i < size; ++i) {
+        if (bytes[i] != 0)
+            return false;
+    }
+    return true;
+}
+
 bool SameBytes(const Der& a, const uint8_t* b, uint32_t size)
 {
     return a.size == size && memcmp(a.data, b, size) == 0;
@@ -132,7 +141,8 @@ bool SameBytes(const Der& a, const uint8_t* b, uint32_t size)
 // An identifier in dotted form, for an algorithm the tool has no name for.
 std::string DottedOid(const Der& oid)
 {
-    if (oid.size == 0 || oid.size > kMaxOidShown)
+    // The last byte ends the last arc; one that says more follow is cut.
+    if (oid.size == 0 || oid.size > kMaxOidShown || (oid.data[oid.size - 1] & 0x80))
         return "an unnamed algorithm";
     std::string text;
     uint64_t arc = 0;
@@ -344,23 +354,38 @@ int ReadSignatures(const uint8_t* table, uint32_t size, std::vector<SignatureRec
     signatures->clear();
     Walk walk = {signatures, nullptr};
     // Each entry is at least its header long, so the walk ends.
-    for (uint32_t at = 0; size - at >= kEntryHeaderSize;) {
+    for (uint32_t at = 0; at < size;) {
+        if (size - at < kEntryHeaderSize) {
+            if (AllZero(table + at, size - at))
+                break;
+            *problem = "bytes that belong to no signature end it";
+            return 0;
+        }
         uint32_t length = Read32(table + at);
         uint32_t type = table[at + 6] | (table[at + 7] << 8);
         if (length < kEntryHeaderSize || length > size - at) {
             *problem = "an entry's length runs past the table";
             return 0;
         }
+        // The table lies outside every digest: an entry of another kind, or
+        // bytes after a signature's own, would be carried along unsigned.
+        if (type != kPkcsSignedData) {
+            *problem = "an entry is not a PKCS#7 signature";
+            return 0;
+        }
         Der entry = {table + at + kEntryHeaderSize, length - kEntryHeaderSize}, contentInfo;
-        if (type == kPkcsSignedData
-            && (!Take(&walk, &entry, kTagSequence, &contentInfo) || !ReadContentInfo(contentInfo, 0, 0, &walk))) {
+        if (!Take(&walk, &entry, kTagSequence, &contentInfo) || !ReadContentInfo(contentInfo, 0, 0, &walk)) {
             *problem = walk.problem;
             return 0;
         }
         uint64_t padded = length + static_cast<uint64_t>((kEntryAlignment - length % kEntryAlignment) % kEntryAlignment);
-        if (padded >= size - at)
-            break;
-        at += static_cast<uint32_t>(padded);
+        uint32_t next = padded < size - at ? at + static_cast<uint32_t>(padded) : size;
+        uint32_t signatureEnd = static_cast<uint32_t>(entry.data - table);
+        if (next - signatureEnd >= kEntryAlignment || !AllZero(table + signatureEnd, next - signatureEnd)) {
+            *problem = "bytes that belong to no signature follow one";
+            return 0;
+        }
+        at = next;
     }
     return 1;
 }

@@ -27,6 +27,7 @@ struct SignatureRecord {
 // in it. 0 and the reason in *problem when the table is not what signing
 // tools write: an entry or a DER length that runs past what holds it, a form
 // DER does not allow, an element that is not where Authenticode puts it,
-// nesting or a count past their bounds.
+// nesting or a count past their bounds, an entry of another kind or bytes
+// besides the alignment's zeros, which no digest would cover.
 int ReadSignatures(const uint8_t* table, uint32_t size, std::vector<SignatureRecord>* signatures,
                    const char** problem);

@@ -85,7 +85,7 @@ int PayloadOffset(const uint8_t* headers, uint32_t size, uint32_t* offset)
     return 1;
 }
 
-int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, uint32_t* length)
+int CertificateEntry(const uint8_t* headers, uint32_t size, uint32_t* at)
 {
     uint64_t optional;
     uint32_t optionalSize, sections;
@@ -101,8 +101,17 @@ int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, ui
     uint32_t entry = countField + 4 + kSecurityDirectory * 8;
     if (optionalSize < entry + 8)
         return 0;
-    *offset = Read32(headers + optional + entry);
-    *length = Read32(headers + optional + entry + 4);
+    *at = static_cast<uint32_t>(optional + entry);
+    return 1;
+}
+
+int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, uint32_t* length)
+{
+    uint32_t entry;
+    if (!CertificateEntry(headers, size, &entry))
+        return 0;
+    *offset = Read32(headers + entry);
+    *length = Read32(headers + entry + 4);
     return *offset != 0 && *length != 0 ? 1 : 0;
 }
 

@@ -9,6 +9,10 @@
 // are malformed or reach past size.
 int PayloadOffset(const uint8_t* headers, uint32_t size, uint32_t* offset);
 
+// Where the certificate table's directory entry (its offset, then its size)
+// lies in the headers. 0 when the image has no such entry or the headers are malformed.
+int CertificateEntry(const uint8_t* headers, uint32_t size, uint32_t* at);
+
 // The certificate table a signing tool appends (the security data directory):
 // its file offset and size. 0 when the image is not signed or the headers are malformed.
 int CertificateTable(const uint8_t* headers, uint32_t size, uint32_t* offset, uint32_t* length);
