@@ -81,7 +81,7 @@ void RemovePending()
 }
 
 // Wide, so that the console shows it in its own code page; false, with
-// nothing written, when stream is no console.
+// nothing written, when stream is no console or the console takes nothing.
 bool WriteToConsole(FILE* stream, const std::string& line)
 {
     int descriptor = _fileno(stream);
@@ -94,8 +94,7 @@ bool WriteToConsole(FILE* stream, const std::string& line)
     int converted = length > 0 ? MultiByteToWideChar(CP_ACP, 0, line.data(), length, &wide[0], length) : 0;
     DWORD written = 0;
     fflush(stream);
-    WriteConsoleW(console, wide.data(), static_cast<DWORD>(converted), &written, nullptr);
-    return true;
+    return converted > 0 && WriteConsoleW(console, wide.data(), static_cast<DWORD>(converted), &written, nullptr);
 }
 
 // The console's handler runs on a thread of its own while the copy goes on.

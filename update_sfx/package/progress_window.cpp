@@ -89,11 +89,10 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return TRUE;
     }
     // Only asks: the copy stops after its current piece. Once the copy is
-    // over the button is disabled, and Esc and the close box, which give
-    // IDCANCEL too, ask nothing either.
+    // over nothing reads the request, and the button and the close box are
+    // disabled, so that nothing offers it.
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        if (IsWindowEnabled(GetDlgItem(dialog, IDCANCEL)))
-            reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA))->cancelled = 1;
+        reinterpret_cast<ExtractionProgress*>(GetWindowLongPtrA(dialog, GWLP_USERDATA))->cancelled = 1;
         return TRUE;
     }
     return FALSE;
@@ -118,7 +117,7 @@ void PumpMessages(HWND window)
 {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (window == nullptr || !IsDialogMessageW(window, &message))
+        if (!IsDialogMessageW(window, &message))
             DispatchMessageW(&message);
     }
 }

@@ -33,7 +33,7 @@ int FeedProgress(ExtractionProgress* progress, uint32_t done, uint32_t total);
 void SettleProgress(ExtractionProgress* progress, uint32_t total);
 
 // Waits until object is signalled, answering window's messages meanwhile, so
-// that Windows never marks it "(Not Responding)". window may be nullptr.
+// that Windows never marks it "(Not Responding)".
 void WaitAnswering(HWND window, HANDLE object);
 
 // Destroys the window, if it showed. The launcher ends it last, once the

@@ -31,11 +31,12 @@ DWORD WINAPI ScanThread(void* parameter)
 }
 
 // A registered path on a dead network drive can hold the scan for many
-// seconds, so it runs on a thread of its own while this one keeps the
-// progress window answering. Where no thread can be made, it runs here.
+// seconds, so while a progress window shows the scan runs on a thread of its
+// own and this one keeps the window answering. Without a window, or where no
+// thread can be made, it runs here.
 void Scan(ScanResult* scan, HWND window)
 {
-    HANDLE thread = CreateThread(nullptr, 0, ScanThread, scan, 0, nullptr);
+    HANDLE thread = window != nullptr ? CreateThread(nullptr, 0, ScanThread, scan, 0, nullptr) : nullptr;
     if (thread == nullptr) {
         ScanThread(scan);
         return;
