@@ -51,7 +51,9 @@ kernel_runs_32bit() {
     local probe error
     probe=${SFX_32BIT_PROBE:-}
     if [ -z "$probe" ]; then
-        probe=$(mktemp)
+        # In the build folder, not /tmp, which may be mounted noexec.
+        mkdir -p "$build_root"
+        probe=$(mktemp "$build_root/probe32.XXXXXX")
         printf '\177ELF\1\1\1\0\0\0\0\0\0\0\0\0\2\0\3\0\1\0\0\0\124\200\4\10\64\0\0\0\0\0\0\0\0\0\0\0\64\0\40\0\1\0\0\0\0\0\0\0\1\0\0\0\0\0\0\0\0\200\4\10\0\200\4\10\135\0\0\0\135\0\0\0\5\0\0\0\0\20\0\0\270\1\0\0\0\61\333\315\200' >"$probe"
         chmod +x "$probe"
     fi
