@@ -40,7 +40,8 @@ const char kToolHelp[] =
     "interrupted command leaves no temporary file behind.\n";
 
 const char kPackHelp[] =
-    "usage: sfxpack pack [--icon FILE] [--version-string NAME=VALUE]... [--profile FILE] [STUB] PACKAGE OUTPUT\n"
+    "usage: sfxpack pack [--icon FILE] [--version-string NAME=VALUE]... [--profile FILE]\n"
+    "                    [STUB] PACKAGE OUTPUT\n"
     "\n"
     "Appends PACKAGE to the embedded stub, or to STUB when one is given, and writes the\n"
     "launcher to OUTPUT. The launcher's DOS header records the package length, so that a\n"

@@ -94,6 +94,7 @@ std::u16string Default(uint32_t field)
     return values[field];
 }
 
+// True when value holds one of characters, or a control character.
 bool HasAny(const std::u16string& value, const char* characters)
 {
     for (char16_t c : value) {
