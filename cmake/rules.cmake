@@ -7,4 +7,5 @@ set(SFX_RULES_SOURCES
     ${CMAKE_SOURCE_DIR}/update_sfx/package/image_layout.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/package/checksum.cpp
     ${CMAKE_SOURCE_DIR}/update_sfx/selection/version_gate.cpp
+    ${CMAKE_SOURCE_DIR}/update_sfx/launcher/profile.cpp
 )

@@ -5,6 +5,8 @@
 #include "harness.h"
 #include "package_builder.h"
 
+extern const char kSignedLaunchersDir[];
+
 namespace {
 
 const wchar_t kAttention[] = L"Увага!";
@@ -235,6 +237,59 @@ TEST_F(LaunchSequence, UpdaterThatIsNotAProgramIsReportedWithTheSystemsReason)
     EXPECT_EQ(box.text.substr(0, prefix.size()), prefix);
     EXPECT_GT(box.text.size(), prefix.size()) << "the system's description follows the code";
     EXPECT_FALSE(box.hasOwner);
+    EXPECT_EQ(run.Wait(), 0u);
+}
+
+// A second application, packed with the profile of docs/examples/ledger.ini
+// (every name different, English texts): the launcher finds only its copies,
+// starts its updater with its option, speaks its words and keeps out of its
+// update, not Voltanis's.
+TEST_F(LaunchSequence, SecondApplicationsProfileGivesItsNamesAndTexts)
+{
+    std::string launcher = root.Join("ledger_update_2_01_006.exe");
+    ASSERT_TRUE(CopyFileA((std::string(kSignedLaunchersDir) + "/ledger_unsigned.exe").c_str(), launcher.c_str(), FALSE));
+    InstallationsKey ledgers(kInstallationsView, "SOFTWARE\\Acme Ledger", "InstallDir");
+    std::string ledger = InstallFolder(root.Join("Ledger"))
+                             .File("settings\\ledger.xml", "<ledger><deployment>shared</deployment>"
+                                                            "<release>2.01.005</release></ledger>")
+                             .File("LedgerServer.exe", "MZ")
+                             .Path();
+    CopyFileA(&kFakeUpdaterPath[0], (ledger + "\\ledger_update.exe").c_str(), FALSE);
+    ledgers.Add("Ledger 2", ledger);
+    // Voltanis's layout under the ledger's key, and a Voltanis copy under its own.
+    ledgers.Add("LEDGER_OLD", MakeInstallation(root.Join("Old"), "2.01.005"));
+    registry.Add("VOLTANIS", MakeInstallation(root.Join("Voltanis"), "10.01.188"));
+
+    {
+        // Voltanis's update in progress is not this application's.
+        HANDLE voltanisUpdate = CreateMutexA(nullptr, TRUE, "tarn5update");
+        LauncherRun run(launcher, temp);
+        EXPECT_EQ(run.Wait(), 0u);
+        CloseHandle(voltanisUpdate);
+        std::vector<std::string> log = UpdaterLog(ledger);
+        ASSERT_FALSE(log.empty()) << "a single copy is updated without a question";
+        std::string expected = "\"" + ledger + "\\ledger_update.exe\" --apply \"" + ledger + "\" \"" + temp
+                               + "\\UPD00000000\"";
+        EXPECT_EQ(FromUtf8(log[0]), WidePath(expected));
+        RecordProperty("updater_command_line", log[0]);
+        EXPECT_TRUE(UpdaterLog(root.Join("Old"), 200).empty());
+        EXPECT_TRUE(UpdaterLog(root.Join("Voltanis"), 200).empty());
+    }
+    {
+        HANDLE update = CreateMutexA(nullptr, TRUE, "AcmeLedgerUpdate");
+        LauncherRun run(launcher, temp);
+        SeenBox box = run.NextBox();
+        CloseHandle(update);
+        EXPECT_EQ(box.caption, L"Acme Ledger Update");
+        EXPECT_EQ(box.text, L"An Acme Ledger update is already running.\r\nPlease wait until it has finished.");
+        EXPECT_EQ(run.Wait(), 0u);
+    }
+    DeleteFileA((ledger + "\\LedgerServer.exe").c_str());
+    LauncherRun run(launcher, temp);
+    SeenBox box = run.NextBox();
+    EXPECT_EQ(box.caption, L"Acme Ledger Update");
+    EXPECT_EQ(box.text, L"Acme Ledger is not installed on this computer.");
+    RecordProperty("message_box", std::string(box.text.begin(), box.text.end()));
     EXPECT_EQ(run.Wait(), 0u);
 }
 

@@ -8,6 +8,8 @@
 #   unrecorded.exe  stub and package concatenated without a recorded length
 #   branded.exe     packed with an icon and Ukrainian and Japanese version strings;
 #                   branded32_unsigned.exe the same packed onto SHIPPED_STUB
+#   ledger_unsigned.exe  packed with the second application's profile of
+#                   docs/examples/ledger.ini, not signed
 # Each NAME.upd beside it is the package it carries, NAME_unsigned.exe the
 # launcher before signing.
 # usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR SHIPPED_STUB
@@ -72,6 +74,9 @@ pack_branded() {
 }
 pack_branded branded
 sign branded branded_unsigned.exe
+cp "$(dirname "$0")/../../docs/examples/ledger.ini" ledger.ini
+write_package ledger.upd 4096
+pack ledger --profile ledger.ini
 if [ -n "$shipped" ]; then
     cp "$shipped" shipped.exe
     pack_branded branded32 shipped.exe

@@ -1,6 +1,7 @@
 // Fuzzes the image layout rules over arbitrary header bytes and file sizes,
 // and sfxpack's reading of the same bytes as a resource section at the RVA
-// the file size gives, as version records and as an icon file.
+// the file size gives, as version records and as an icon file; and the
+// launcher's reading of them, and of each resource, as its profile.
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -9,9 +10,31 @@
 #include <vector>
 
 #include "icon_file.h"
+#include "launcher/profile.h"
 #include "package/image_layout.h"
 #include "resources.h"
 #include "version_record.h"
+
+namespace {
+
+// Every value the reader hands on is terminated inside its bytes, or a
+// default: a read past them shows in AddressSanitizer.
+void ReadAsProfile(const std::vector<uint8_t>& bytes)
+{
+    const char16_t* values[kProfileFieldCount];
+    int read = ReadProfile(bytes.data(), static_cast<uint32_t>(bytes.size()), values);
+    for (uint32_t field = 0; field < kProfileFieldCount; ++field) {
+        uint32_t length = 0;
+        while (values[field][length] != u'\0')
+            ++length;
+        if (length > ProfileLimit(field) || (!read && values[field] >= reinterpret_cast<const char16_t*>(bytes.data())
+                                                      && values[field] < reinterpret_cast<const char16_t*>(
+                                                             bytes.data() + bytes.size())))
+            abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -64,8 +87,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FindResourceSection(bytes.data(), bytes.size(), &section, &error);
     ReadResources(bytes.data(), bytes.size(), fileSize, &resources, &error);
     ReadVersionRecord(bytes.data(), bytes.size(), &numbers, &strings);
-    for (const Resource& resource : resources)
+    ReadAsProfile(bytes);
+    for (const Resource& resource : resources) {
         ReadVersionRecord(resource.data.data(), resource.data.size(), &numbers, &strings);
+        ReadAsProfile(resource.data);
+    }
     IconResources(bytes, &resources, &error);
     return 0;
 }

@@ -6,7 +6,7 @@ TEST(CommandLine, EveryCommandAnswersHelp)
 {
     std::vector<std::vector<std::string>> lines = {
         {"--help"}, {"pack", "--help"}, {"inspect", "-h"}, {"extract", "--help"}, {"config", "--help"},
-        {"config", "decode", "--help"}, {"config", "encode", "--key", "--help"},
+        {"config", "decode", "--help"}, {"config", "encode", "--key", "--help"}, {"profile", "--help"},
     };
     for (const auto& line : lines) {
         ToolRun run = Sfxpack(line);
@@ -21,7 +21,7 @@ TEST(CommandLine, MisusedCommandsAreUsageErrors)
     std::vector<std::vector<std::string>> lines = {
         {}, {"unpack"}, {"pack", "a"}, {"pack", "a", "b", "c", "d"}, {"--version", "x"}, {"inspect"},
         {"inspect", "--verbose", "a"}, {"extract", "a"}, {"config"}, {"config", "rot13", "a", "b"},
-        {"config", "decode", "a"},
+        {"config", "decode", "a"}, {"profile", "a"}, {"pack", "--profile", "a", "--profile", "b", "c", "d"},
     };
     for (const auto& line : lines) {
         ToolRun run = Sfxpack(line);

@@ -67,6 +67,19 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
 {
     std::string dir = TestFolder();
     std::string stub = TinyStub();
+    // A launcher whose profile sets one value, prefix ACME, with one byte of it changed.
+    WriteFile(dir + "acme.ini", "[application]\nprefix = ACME\n");
+    WriteFile(dir + "tiny.exe", stub);
+    WriteFile(dir + "p.upd", ExamplePackage());
+    ASSERT_EQ(Sfxpack({"pack", "--profile", dir + "acme.ini", dir + "tiny.exe", dir + "p.upd", dir + "acme.exe"}).status,
+              0);
+    std::string profiled = ReadFile(dir + "acme.exe");
+    size_t prefix = profiled.find(std::string("\1\0\4\0A\0C\0M\0E\0\0\0", 14));
+    ASSERT_NE(prefix, std::string::npos);
+    auto changed = [&](size_t at, char byte) {
+        return profiled.substr(0, prefix + at) + byte + profiled.substr(prefix + at + 1);
+    };
+    const char* damagedProfile = "has a damaged profile: the launcher reports itself damaged and runs no update";
     struct Case {
         const char* name;
         std::string bytes;
@@ -80,6 +93,10 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
          "package header damaged: the section name after PATCH is not PATCHHEAD"},
         {"source.exe", stub + PackageBuilder().Header("10..01", "10.01.190", 2).Bytes(),
          "package header damaged: the SRCVERSION value is cut short, longer than 249 bytes, or not a version"},
+        {"past_end.exe", changed(2, '\x09'), damagedProfile},
+        {"unknown_field.exe", changed(0, '\x1A'), damagedProfile},
+        {"zero_inside.exe", changed(8, '\0'), damagedProfile},
+        {"unterminated.exe", changed(12, 'X'), damagedProfile},
     };
     for (const Case& c : cases) {
         WriteFile(dir + c.name, c.bytes);

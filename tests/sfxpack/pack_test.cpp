@@ -64,6 +64,15 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
     WriteFile(dir + "tiny.exe", TinyStub());
     WriteFile(dir + "p.upd", ExamplePackage());
     std::string strings = "--version-string";
+    // A profile file with the given lines, after its section.
+    int profiles = 0;
+    auto profile = [&](const std::string& lines) {
+        std::string path = dir + "p" + std::to_string(++profiles) + ".ini";
+        WriteFile(path, lines);
+        return path;
+    };
+    std::string ledger = std::string(SFXPACK_SOURCE_DIR) + "/docs/examples/ledger.ini";
+    std::string application = "[application]\n";
     struct Case {
         std::vector<std::string> args;
         std::string result;  // what inspect prints of it, or the refusal
@@ -88,6 +97,32 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
         {{strings, "Comments"}, ": --version-string Comments is not NAME=VALUE\n"},
         {{strings, "Comments=" + std::string(40000, 'x')},
          ": --version-string Comments has a value of 40000 characters, longer than the version record holds\n"},
+        {{"--profile", profile("; Ledger\n[application]\nkey = SOFTWARE\\Acme\n\n[texts]\nok = Fine \\n\\\\\n")},
+         "profile: key = SOFTWARE\\Acme\nprofile: ok = Fine \\n\\\\\n"},
+        {{"--profile", ledger, dir + "tiny.exe"}, "profile: updater_option = --apply\n"},
+        {{"--profile", profile("[app]\n")}, "p2.ini line 1: unknown section [app]; there are [application] and [texts]\n"},
+        {{"--profile", profile(application + "updatr = x.exe\n")}, "p3.ini line 2: unknown key \"updatr\" in [application]\n"},
+        {{"--profile", profile("[texts]\nprefix = ACME\n")}, "p4.ini line 2: unknown key \"prefix\" in [texts]\n"},
+        {{"--profile", profile(application + "updater = bin\\up.exe\n")}, "p5.ini line 2: \"updater\" is not a plain file name\n"},
+        {{"--profile", profile(application + "server = C:srv.exe\n")}, "p6.ini line 2: \"server\" is not a plain file name\n"},
+        {{"--profile", profile(application + "config = ..\\x.xml\n")},
+         "p7.ini line 2: \"config\" leaves the installation directory (a \"..\", a drive or a leading \\)\n"},
+        {{"--profile", profile(application + "config = C:\\x.xml\n")},
+         "p8.ini line 2: \"config\" leaves the installation directory (a \"..\", a drive or a leading \\)\n"},
+        {{"--profile", profile(application + "config = \\x.xml\n")},
+         "p9.ini line 2: \"config\" leaves the installation directory (a \"..\", a drive or a leading \\)\n"},
+        {{"--profile", profile(application + "updater_option = /U\"L\n")},
+         "p10.ini line 2: \"updater_option\" holds a double quote, which would end a quoted piece of the command line\n"},
+        {{"--profile", profile(application + "prefix =\n")}, "p11.ini line 2: \"prefix\" is empty; the launcher needs it\n"},
+        {{"--profile", profile(application + "server_mode = NET\nmode =\n")},
+         "p12.ini line 3: \"mode\" is empty, but server_mode is set\n"},
+        {{"--profile", profile(application + "key = " + std::string(260, 'k') + "\n")},
+         "p13.ini line 2: \"key\" has 260 characters; the launcher holds 259\n"},
+        {{"--profile", profile("[texts]\nok = \xC0\xAF\n")}, "p14.ini line 2: \"ok\" is not valid UTF-8\n"},
+        {{"--profile", profile(application + "prefix = A\nprefix = B\n")},
+         "p15.ini line 3: \"prefix\" is set again; line 2 set it first\n"},
+        {{"--profile", profile(application + "updater\n")},
+         "p16.ini line 2: neither a [section], a ; comment nor key = value\n"},
     };
     for (const Case& c : cases) {
         std::vector<std::string> args = {"pack"};
@@ -95,7 +130,7 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
         args.insert(args.end(), {dir + "p.upd", dir + "out.exe"});
         ToolRun run = Sfxpack(args);
         std::string refusal = run.err.substr(run.err.size() - std::min(run.err.size(), c.result.size()));
-        if (run.status != 0 || c.result.find("version numbers") != 0) {
+        if (run.status != 0 || (c.result.find("version numbers") != 0 && c.result.find("profile:") != 0)) {
             EXPECT_EQ(run.status, 1) << c.result;
             EXPECT_EQ(refusal, c.result);
             EXPECT_FALSE(Exists(dir + "out.exe")) << c.result;
@@ -173,6 +208,12 @@ TEST(Pack, WithoutAStubUsesTheEmbeddedStubThatVersionNames)
     expected.replace(0x30, 8, Record("PKCC", ChecksumOf(package)));
     expected.replace(ImageChecksumField(stub), 4, Record("", ImageChecksumOf(expected + package)));
     EXPECT_TRUE(ReadFile(dir + "launcher.exe") == expected + package);
+    // The default profile, packed unchanged, gives the default launcher.
+    ToolRun profile = Sfxpack({"profile"});
+    EXPECT_EQ(profile.status, 0);
+    WriteFile(dir + "default.ini", profile.out);
+    ASSERT_EQ(Sfxpack({"pack", "--profile", dir + "default.ini", dir + "p.upd", dir + "defaults.exe"}).status, 0);
+    EXPECT_TRUE(ReadFile(dir + "defaults.exe") == expected + package);
 
     std::filesystem::create_directory(dir + "folder.upd");
     ToolRun folder = Sfxpack({"pack", dir + "folder.upd", dir + "out.exe"});

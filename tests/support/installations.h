@@ -52,6 +52,15 @@ public:
         WriteBytes(path_ + "\\update.exe", "MZ");
         return *this;
     }
+    // Any file at a path relative to the folder, whose folders exist.
+    InstallFolder& File(const std::string& relative, const std::string& bytes)
+    {
+        size_t folder = relative.rfind('\\');
+        if (folder != std::string::npos)
+            MakeDir(path_ + "\\" + relative.substr(0, folder));
+        WriteBytes(path_ + "\\" + relative, bytes);
+        return *this;
+    }
     InstallFolder& Server()
     {
         WriteBytes(path_ + "\\KLV.AppServer.exe", "MZ");
@@ -69,15 +78,18 @@ inline std::string CompleteCopy(const std::string& path, const std::string& vers
     return InstallFolder(path).Config(ConfigXml("LOCAL", version)).Updater().Path();
 }
 
-// HKLM\SOFTWARE\Korvella, created empty and removed with all it holds at the
-// end: in the registry view the launcher reads, the 32-bit one, or with
-// KEY_WOW64_64KEY in the 64-bit view beside it, which a 32-bit prefix does not have.
+// HKLM\SOFTWARE\Korvella, or another application's key, created empty and
+// removed with all it holds at the end: in the registry view the launcher
+// reads, the 32-bit one, or with KEY_WOW64_64KEY in the 64-bit view beside it,
+// which a 32-bit prefix does not have. valueName names each copy's directory.
 class InstallationsKey {
 public:
-    explicit InstallationsKey(REGSAM view = kInstallationsView) : view_(view)
+    explicit InstallationsKey(REGSAM view = kInstallationsView, const char* key = "SOFTWARE\\Korvella",
+                              const char* valueName = "PATH")
+        : view_(view), keyName_(key), valueName_(valueName)
     {
         Remove();
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &key_, nullptr);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyName_, 0, nullptr, 0, KEY_ALL_ACCESS | view_, nullptr, &key_, nullptr);
     }
     ~InstallationsKey()
     {
@@ -95,7 +107,7 @@ public:
         // added to it, as on Windows; a non-zero byte after them prevents that.
         std::string guarded = bytes + '\x01';
         HKEY subkey = AddSubkey(name);
-        RegSetValueExA(subkey, "PATH", 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
+        RegSetValueExA(subkey, valueName_, 0, type, reinterpret_cast<const BYTE*>(guarded.data()),
                        static_cast<DWORD>(bytes.size()));
         RegCloseKey(subkey);
     }
@@ -108,8 +120,8 @@ public:
     void Add(const std::string& name, const std::wstring& directory)
     {
         HKEY subkey = AddSubkey(name);
-        RegSetValueExW(subkey, L"PATH", 0, REG_SZ, reinterpret_cast<const BYTE*>(directory.c_str()),
-                       static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
+        RegSetValueExW(subkey, FromAnsi(valueName_).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(directory.c_str()), static_cast<DWORD>((directory.size() + 1) * sizeof(wchar_t)));
         RegCloseKey(subkey);
     }
     void AddWithoutPath(const std::string& name) { RegCloseKey(AddSubkey(name)); }
@@ -141,14 +153,22 @@ private:
     void Remove() const
     {
         HKEY key = nullptr;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS)
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyName_, 0, KEY_ALL_ACCESS | view_, &key) != ERROR_SUCCESS)
             return;
         RegDeleteTreeA(key, nullptr);
         RegCloseKey(key);
-        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, view_, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, keyName_, view_, 0);
     }
 
-    static constexpr const char* kKey = "SOFTWARE\\Korvella";
+    static std::wstring FromAnsi(const char* text)
+    {
+        wchar_t wide[MAX_PATH] = {};
+        MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH);
+        return wide;
+    }
+
     REGSAM view_;
+    const char* keyName_;
+    const char* valueName_;
     HKEY key_ = nullptr;
 };

@@ -6,7 +6,9 @@
 
 #include "file_io.h"
 #include "icon_file.h"
+#include "profile.h"
 #include "resources.h"
+#include "resources/resource.h"
 #include "status.h"
 #include "version_record.h"
 
@@ -16,13 +18,39 @@ namespace {
 const uint64_t kMaxIconFileSize = 16u << 20;
 // A stub's resource section is kilobytes; a launcher's claim of more is not read.
 const uint32_t kMaxResourceSection = 16u << 20;
+// A profile is a few kilobytes of text.
+const uint64_t kMaxProfileFileSize = 1u << 20;
+const uint32_t kResourceRawData = 10;
+
+bool IsProfile(const Resource& resource)
+{
+    return !resource.type.named && resource.type.id == kResourceRawData && !resource.name.named
+           && resource.name.id == IDR_PROFILE;
+}
 
 bool Replaced(const Branding& branding, const Resource& resource)
 {
     uint32_t type = resource.type.named ? 0 : resource.type.id;
     if (branding.iconPath != nullptr && (type == kResourceIcon || type == kResourceGroupIcon))
         return true;
+    if (branding.profilePath != nullptr && IsProfile(resource))
+        return true;
     return !branding.versionStrings.empty() && type == kResourceVersion;
+}
+
+// Only the values that differ from the defaults go in; none, no resource.
+int ProfileResource(const char* path, std::vector<Resource>* resources, FILE* err)
+{
+    std::vector<uint8_t> text;
+    std::vector<uint8_t> profile;
+    std::string error;
+    if (!ReadWholeFile(path, kMaxProfileFileSize, &text, &error))
+        return Refuse(err, "cannot read --profile %s: %s", path, error.c_str());
+    if (!BuildProfile(std::string(text.begin(), text.end()), &profile, &error))
+        return Refuse(err, "--profile %s %s", path, error.c_str());
+    if (!profile.empty())
+        resources->push_back({ResourceId(kResourceRawData), ResourceId(IDR_PROFILE), ResourceId(0), 0, profile});
+    return kToolOk;
 }
 
 // The resources the publisher gives, refused with the argument at fault.
@@ -43,7 +71,7 @@ int PublisherResources(const Branding& branding, const VersionTriple& target, st
         if (!IconResources(icon, resources, &error))
             return Refuse(err, "--icon %s is not an icon file: %s", branding.iconPath, error.c_str());
     }
-    return kToolOk;
+    return branding.profilePath != nullptr ? ProfileResource(branding.profilePath, resources, err) : kToolOk;
 }
 
 bool SectionInside(const ResourceSection& section, uint64_t fileSize)
@@ -68,7 +96,7 @@ bool StubResources(const std::vector<uint8_t>& stub, std::vector<Resource>* reso
 
 bool IsBranded(const Branding& branding)
 {
-    return branding.iconPath != nullptr || !branding.versionStrings.empty();
+    return branding.iconPath != nullptr || !branding.versionStrings.empty() || branding.profilePath != nullptr;
 }
 
 int BrandStub(const std::string& stubName, std::vector<uint8_t>* stub, const Branding& branding,
@@ -76,7 +104,7 @@ int BrandStub(const std::string& stubName, std::vector<uint8_t>* stub, const Bra
 {
     std::vector<Resource> added;
     int status = PublisherResources(branding, target, &added, err);
-    if (status != kToolOk)
+    if (status != kToolOk || added.empty())
         return status;
     std::vector<Resource> resources;
     std::string error;
@@ -91,12 +119,13 @@ int BrandStub(const std::string& stubName, std::vector<uint8_t>* stub, const Bra
     return kToolOk;
 }
 
-void PrintBranding(FILE* out, FILE* file, uint32_t fileSize, const std::vector<uint8_t>& headers)
+std::string PrintBranding(FILE* out, FILE* file, uint32_t fileSize, const std::vector<uint8_t>& headers)
 {
     ResourceSection section;
     std::string error;
+    std::string problem;
     if (!FindResourceSection(headers.data(), headers.size(), &section, &error) || !section.found)
-        return;
+        return problem;
     std::vector<uint8_t> bytes;
     std::vector<Resource> resources;
     if (section.rawSize > kMaxResourceSection || !SectionInside(section, fileSize)) {
@@ -110,7 +139,7 @@ void PrintBranding(FILE* out, FILE* file, uint32_t fileSize, const std::vector<u
     }
     if (!error.empty()) {
         fprintf(out, "resources: unknown, %s\n", error.c_str());
-        return;
+        return problem;
     }
     uint32_t icons = 0;
     for (const Resource& resource : resources) {
@@ -123,7 +152,12 @@ void PrintBranding(FILE* out, FILE* file, uint32_t fileSize, const std::vector<u
                 fprintf(out, "version string: %s\n", text.c_str());
         }
         icons += !resource.type.named && resource.type.id == kResourceIcon;
+        if (IsProfile(resource) && !PrintProfile(out, resource.data))
+            problem = "has a damaged profile: the launcher reports itself damaged and runs no update";
     }
     if (icons > 0)
         fprintf(out, "icon images: %u\n", icons);
+    if (!problem.empty())
+        fputs("profile: damaged\n", out);
+    return problem;
 }

@@ -12,6 +12,7 @@
 #include "examine.h"
 #include "extract.h"
 #include "pack.h"
+#include "profile.h"
 #include "sha256.h"
 #include "status.h"
 
@@ -28,6 +29,7 @@ const char kToolHelp[] =
     "  pack [OPTIONS] [STUB] PACKAGE OUTPUT  write the launcher OUTPUT from [STUB and] PACKAGE\n"
     "  inspect LAUNCHER                      show what a launcher will find in itself\n"
     "  extract LAUNCHER OUTPUT               write the package file the launcher would write\n"
+    "  profile                               print the default profile, to start one from\n"
     "  config decode INPUT OUTPUT            unscramble a configuration file\n"
     "  config encode --key HEX INPUT OUTPUT  scramble a configuration file\n"
     "\n"
@@ -38,7 +40,8 @@ const char kToolHelp[] =
     "interrupted command leaves no temporary file behind.\n";
 
 const char kPackHelp[] =
-    "usage: sfxpack pack [--icon FILE] [--version-string NAME=VALUE]... [STUB] PACKAGE OUTPUT\n"
+    "usage: sfxpack pack [--icon FILE] [--version-string NAME=VALUE]... [--profile FILE]\n"
+    "                    [STUB] PACKAGE OUTPUT\n"
     "\n"
     "Appends PACKAGE to the embedded stub, or to STUB when one is given, and writes the\n"
     "launcher to OUTPUT. The launcher's DOS header records the package length, so that a\n"
@@ -68,8 +71,27 @@ const char kPackHelp[] =
     "The stub's manifest and dialog stay as they are; its resource section is rebuilt\n"
     "and the relocations after it move. An icon file that is not one, a version number\n"
     "over 65535, a NAME=VALUE without its = and a value longer than the record holds\n"
-    "are refused before anything is written. Without these options the stub's image\n"
-    "changes only in its records and checksum.\n";
+    "are refused before anything is written.\n"
+    "\n"
+    "--profile FILE gives the launcher your application's names and its texts: the UTF-8\n"
+    "INI file FILE, which \"sfxpack profile\" prints with every default. Only the values\n"
+    "that differ from the defaults go into the launcher, as a resource of their own.\n"
+    "Refused before anything is written, with the line and the reason: an unknown section\n"
+    "or key, a key set twice, an updater or server that is not a plain file name, a config\n"
+    "that leaves the installation directory, an updater_option with a double quote, an\n"
+    "empty name the launcher needs, a value longer than the launcher holds, and a value\n"
+    "that is not UTF-8. Without these options, or with a profile of defaults only, the\n"
+    "stub's image changes only in its records and checksum.\n";
+
+const char kProfileHelp[] =
+    "usage: sfxpack profile\n"
+    "\n"
+    "Prints the default profile: every key of [application] (the registry key, subkey\n"
+    "prefix and value, the configuration and where its version and mode are, the server\n"
+    "mode and server file, the updater and its option, the two mutexes) and of [texts]\n"
+    "(every message, caption and button) at the launcher's default, each with a one-line\n"
+    "comment above it. Change what your application names otherwise and pack with\n"
+    "\"sfxpack pack --profile FILE\"; packed unchanged it gives the default launcher.\n";
 
 const char kInspectHelp[] =
     "usage: sfxpack inspect LAUNCHER\n"
@@ -78,7 +100,8 @@ const char kInspectHelp[] =
     "certificate table lies and how many signatures it holds (a nested signature counts as\n"
     "one more); the image checksum and whether it holds for the whole file; the recorded\n"
     "package length and checksum; whether the package is intact;\n"
-    "the version strings and the number of icon images, when the launcher has them;\n"
+    "the version strings, the number of icon images and the profile's values that differ\n"
+    "from the defaults, when the launcher has them;\n"
     "and the package header's source and target versions and format type.\n"
     "\n"
     "For each signature it prints the digest algorithm, whether the digest the signature\n"
@@ -94,7 +117,8 @@ const char kInspectHelp[] =
     "reason names where the header breaks), when it was changed after it was signed (a\n"
     "digest that does not match, bytes after the certificate table or in it outside every\n"
     "signature), when its certificate table cannot be read, or when none of its signatures\n"
-    "has a digest it checks. A launcher without the checksum record is reported as\n"
+    "has a digest it checks, or when its profile cannot be read (such a launcher reports\n"
+    "itself damaged). A launcher without the checksum record is reported as\n"
     "unchecked, as the launcher extracts it unchecked.\n";
 
 const char kExtractHelp[] =
@@ -186,14 +210,14 @@ const char* Positionals(int argc, const char* const* argv, std::vector<const cha
 
 bool IsBrandingOption(const char* arg)
 {
-    return strcmp(arg, "--icon") == 0 || strcmp(arg, "--version-string") == 0;
+    return strcmp(arg, "--icon") == 0 || strcmp(arg, "--version-string") == 0 || strcmp(arg, "--profile") == 0;
 }
 
 // The branding options go anywhere before "--"; the version strings are
 // taken as UTF-8 text, the icon's name as a path like the others.
 int RunPack(int argc, const char* const* argv, const char* const* text, FILE* out, FILE* err)
 {
-    Branding branding = {nullptr, {}};
+    Branding branding = {nullptr, {}, nullptr};
     std::vector<const char*> args;
     bool options = true;
     for (int i = 0; i < argc; ++i) {
@@ -204,8 +228,11 @@ int RunPack(int argc, const char* const* argv, const char* const* text, FILE* ou
             branding.iconPath = argv[++i];
         else if (options && strcmp(argv[i], "--version-string") == 0 && hasValue)
             branding.versionStrings.push_back(text[++i]);
+        else if (options && strcmp(argv[i], "--profile") == 0 && hasValue && branding.profilePath == nullptr)
+            branding.profilePath = argv[++i];
         else if (options && IsBrandingOption(argv[i]))
-            return UsageError(err, "--icon takes one FILE and --version-string a NAME=VALUE each", kPackHelp);
+            return UsageError(err, "--icon and --profile take one FILE and --version-string a NAME=VALUE each",
+                              kPackHelp);
         else if (options && IsOption(argv[i]))
             return UnknownOption(err, argv[i], kPackHelp);
         else
@@ -301,6 +328,11 @@ int RunSfxpack(int argc, const char* const* argv, FILE* out, FILE* err, const ch
         return WantsHelp(rest, restArgs) ? Help(out, kExtractHelp) : RunExtract(rest, restArgs, out, err);
     if (strcmp(command, "config") == 0)
         return RunConfig(rest, restArgs, out, err);
+    if (strcmp(command, "profile") == 0 && WantsHelp(rest, restArgs))
+        return Help(out, kProfileHelp);
+    if (strcmp(command, "profile") == 0)
+        return rest == 0 ? Help(out, DefaultProfile().c_str()) : UsageError(err, "profile takes no arguments",
+                                                                             kProfileHelp);
     std::string problem = std::string("unknown command ") + command;
     return UsageError(err, problem.c_str(), kToolHelp);
 }

@@ -138,7 +138,7 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     // A launcher changed after signing is told after everything else, which
     // says where the change lies.
     std::string signatureProblem = PrintRecords(out, launcher, records);
-    PrintBranding(out, launcher->file, launcher->size, launcher->headers);
+    std::string profileProblem = PrintBranding(out, launcher->file, launcher->size, launcher->headers);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
     PrintNotes(out, *launcher, records);
@@ -157,6 +157,8 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
     PrintHeader(out, report);
     if (!signatureProblem.empty())
         return Refuse(err, "LAUNCHER %s %s", path, signatureProblem.c_str());
+    if (!profileProblem.empty())
+        return Refuse(err, "LAUNCHER %s %s", path, profileProblem.c_str());
     return kToolOk;
 }
 

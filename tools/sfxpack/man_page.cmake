@@ -26,7 +26,7 @@ set(page ".TH SFXPACK 1 \"\" \"sfxpack ${VERSION}\" \"User Commands\"
 sfxpack \\- builds and checks update launchers
 .SH DESCRIPTION
 ${page}")
-foreach(command pack inspect extract config)
+foreach(command pack inspect extract profile config)
     help_of(${command} block)
     string(APPEND page ".SH \"SFXPACK ${command}\"\n${block}")
 endforeach()

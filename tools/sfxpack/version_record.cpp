@@ -59,6 +59,8 @@ Bytes Block(const std::u16string& key, uint16_t type, const Bytes& value, size_t
     return block;
 }
 
+}  // namespace
+
 bool Utf16FromUtf8(const std::string& text, std::u16string* out)
 {
     static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
@@ -110,6 +112,8 @@ std::string Utf8FromUtf16(const std::u16string& text)
     }
     return out;
 }
+
+namespace {
 
 bool Refuse(std::string* error, const std::string& reason)
 {

@@ -23,3 +23,9 @@ bool BuildVersionRecord(const std::vector<std::string>& strings, const VersionTr
 // The numeric versions of a record ("file 10.1.190.0, product 10.1.190.0")
 // and its NAME=VALUE strings in UTF-8; false when it is not a record.
 bool ReadVersionRecord(const uint8_t* record, size_t size, std::string* numbers, std::vector<std::string>* strings);
+
+// UTF-16 from UTF-8 text; false for bytes that are not UTF-8.
+bool Utf16FromUtf8(const std::string& text, std::u16string* out);
+
+// UTF-8 for the terminal, a control character or a lone surrogate shown as U+FFFD.
+std::string Utf8FromUtf16(const std::u16string& text);

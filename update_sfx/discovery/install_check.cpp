@@ -10,23 +10,23 @@
 
 #include "discovery/config_text.h"
 #include "launcher/ansi_path.h"
+#include "launcher/profile_resource.h"
 
 namespace {
 
 // IXMLDOMDocument, written out so that the stub needs no GUID library.
 const IID kXmlDocumentInterface = {0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 
-const char kConfigFile[] = "config\\global.xml";
-const char kUpdaterFile[] = "update.exe";
-const char kServerFile[] = "KLV.AppServer.exe";
-
 // 1 when directory\name fits in a path and exists, as a file or a directory;
 // path receives the join. A join that would not fit fails rather than being
 // cut, so it can never name a file of another directory. The separator is
-// always counted, even when the directory already ends with one.
-int ExistsInDirectory(char* path, const char* directory, const char* name)
+// always counted, even when the directory already ends with one. A name the
+// code page cannot spell exactly names no file here.
+int ExistsInDirectory(char* path, const char* directory, ProfileField field)
 {
-    if (lstrlenA(directory) + 1 + lstrlenA(name) >= static_cast<int>(kPathSize))
+    char name[kPathSize];
+    if (!SpellExactly(ProfileValue(field), CP_ACP, name)
+        || lstrlenA(directory) + 1 + lstrlenA(name) >= static_cast<int>(kPathSize))
         return 0;
     lstrcpyA(path, directory);
     if (!PathAppendA(path, name))
@@ -114,13 +114,15 @@ int ReadInstallConfig(const char* configPath, int* isNetwork, int32_t* major, in
         goto cleanup;
 
     // A missing or odd MODE only means the copy works alone.
+    // Without a server mode no mode is read.
     *isNetwork = 0;
-    if (SelectFirstChildValue(document, L"/items/MODE", &text, &modeNode, &modeChild)
-        && StrCmpIW(V_BSTR(&text), L"NET") == 0)
+    if (*ProfileValue(kProfileServerMode) != L'\0'
+        && SelectFirstChildValue(document, ProfileValue(kProfileMode), &text, &modeNode, &modeChild)
+        && StrCmpIW(V_BSTR(&text), ProfileValue(kProfileServerMode)) == 0)
         *isNetwork = 1;
     VariantClear(&text);
 
-    if (!SelectFirstChildValue(document, L"/items/VERSION", &text, &versionNode, &versionChild))
+    if (!SelectFirstChildValue(document, ProfileValue(kProfileVersion), &text, &versionNode, &versionChild))
         goto cleanup;
     versionText = ToAnsiText(V_BSTR(&text));
     if (versionText == nullptr)
@@ -148,14 +150,14 @@ int CheckInstallDir(const char* directory, InstallationRecord* record)
 {
     char path[kPathSize];
     int isNetwork = 0;
-    if (!ExistsInDirectory(path, directory, kConfigFile))
+    if (!ExistsInDirectory(path, directory, kProfileConfig))
         return 0;
     if (!ReadInstallConfig(path, &isNetwork, &record->version.major, &record->version.minor,
                            &record->version.build))
         return 0;
-    if (!ExistsInDirectory(path, directory, kUpdaterFile))
+    if (!ExistsInDirectory(path, directory, kProfileUpdater))
         return 0;
-    if (isNetwork && !ExistsInDirectory(path, directory, kServerFile))
+    if (isNetwork && !ExistsInDirectory(path, directory, kProfileServer))
         return 0;
     // The joins above fitted, so the directory itself fits the record.
     lstrcpyA(record->path, directory);

@@ -6,15 +6,12 @@
 
 #include "discovery/install_check.h"
 #include "launcher/ansi_path.h"
+#include "launcher/profile_resource.h"
 
 namespace {
 
-const char kInstallationsKey[] = "SOFTWARE\\Korvella";
-const wchar_t kInstallationPrefix[] = L"VOLTANIS";
-const int kInstallationPrefixLength = sizeof(kInstallationPrefix) / sizeof(wchar_t) - 1;
 // The longest name a registry key may have, and its terminator.
 const DWORD kKeyNameSize = 256;
-const wchar_t kPathValue[] = L"PATH";
 
 // Adds a copy at the end of the list, which grows by exactly one record. When
 // the heap refuses, the list stays as it was and only this copy is lost.
@@ -63,7 +60,7 @@ int ReadInstallPath(HKEY subkey, InstallationRecord* record)
     wchar_t value[kPathSize + 1];
     DWORD type = REG_NONE;
     DWORD size = kPathSize * sizeof(wchar_t);
-    if (RegQueryValueExW(subkey, kPathValue, nullptr, &type, reinterpret_cast<BYTE*>(value), &size)
+    if (RegQueryValueExW(subkey, ProfileValue(kProfilePathValue), nullptr, &type, reinterpret_cast<BYTE*>(value), &size)
         != ERROR_SUCCESS)
         return 0;
     // Success never reports more than the room given; the size indexes the
@@ -96,9 +93,11 @@ void ScanInstallations(InstallationRecord** list, uint32_t* count)
 {
     FreeInstallations(list, count);
     HKEY installations = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kInstallationsKey, 0, KEY_READ | kInstallationsView, &installations)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, ProfileValue(kProfileKey), 0, KEY_READ | kInstallationsView,
+                      &installations)
         != ERROR_SUCCESS)
         return;
+    const wchar_t* prefix = ProfileValue(kProfilePrefix);
 
     // Names in UTF-16: the code page would spell a name it lacks letters for
     // as '?' or as a look-alike, and open a sibling key, or none, by it.
@@ -112,7 +111,7 @@ void ScanInstallations(InstallationRecord** list, uint32_t* count)
             continue;
         if (status != ERROR_SUCCESS)
             break;
-        if (StrCmpNIW(name, kInstallationPrefix, kInstallationPrefixLength) == 0)
+        if (StrCmpNIW(name, prefix, lstrlenW(prefix)) == 0)
             AddInstallation(installations, name, list, count);
     }
     RegCloseKey(installations);

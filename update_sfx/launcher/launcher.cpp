@@ -7,6 +7,7 @@
 #include "launcher/ansi_path.h"
 #include "launcher/instance.h"
 #include "launcher/messages.h"
+#include "launcher/profile_resource.h"
 #include "launcher/work_dir_security.h"
 #include "package/payload.h"
 #include "package/progress_window.h"
@@ -15,9 +16,6 @@
 
 namespace {
 
-const char kOwnMutexName[] = "tarn5update_sfx";
-const char kUpdateMutexName[] = "tarn5update";
-const char kUpdaterName[] = "update.exe";
 const char kPackageExtension[] = ".upd";
 // The temporary directory path plus "UPD" and eight digits.
 const unsigned kWorkDirNameLength = 11;
@@ -137,8 +135,17 @@ void AppendQuoted(char* commandLine, const char* separator, const char* text)
 void StartUpdater(const char* installPath, const char* workDir, HWND owner)
 {
     char updaterPath[kPathSize];
+    char updaterName[kPathSize];
+    char option[kPathSize];
+    // The check found the updater under this name, so the code page spells it.
+    if (!SpellExactly(ProfileValue(kProfileUpdater), CP_ACP, updaterName)
+        || !SpellExactly(ProfileValue(kProfileUpdaterOption), CP_ACP, option)) {
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        ReportLaunchError(owner);
+        return;
+    }
     lstrcpynA(updaterPath, installPath, kPathSize);
-    if (!PathAppendA(updaterPath, kUpdaterName)) {
+    if (!PathAppendA(updaterPath, updaterName)) {
         // A path too long to join must not start whatever the buffer now names.
         SetLastError(ERROR_FILENAME_EXCED_RANGE);
         ReportLaunchError(owner);
@@ -146,7 +153,8 @@ void StartUpdater(const char* installPath, const char* workDir, HWND owner)
     }
     char commandLine[kCommandLineSize] = "";
     AppendQuoted(commandLine, "", updaterPath);
-    AppendBounded(commandLine, kCommandLineSize, " /UL");
+    AppendBounded(commandLine, kCommandLineSize, " ");
+    AppendBounded(commandLine, kCommandLineSize, option);
     AppendQuoted(commandLine, " ", installPath);
     AppendQuoted(commandLine, " ", workDir);
 
@@ -181,16 +189,23 @@ extern "C" void WINAPI RunLauncher()
     ExtractionProgress progress = {};
     int extracted;
     int choice;
+    HANDLE ownMutex = nullptr;
 
     HardenDllSearch();
-    HANDLE ownMutex = CreateMutexA(nullptr, TRUE, kOwnMutexName);
+    // Every name below is the profile's. A profile that cannot be read is a
+    // damaged launcher, reported as a damaged package is.
+    if (!LoadProfile()) {
+        ShowMessage(MSG_EXTRACT_FAILED, nullptr);
+        goto finish;
+    }
+    ownMutex = CreateMutexW(nullptr, TRUE, ProfileValue(kProfileLauncherMutex));
     if (ownMutex == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) {
         ShowMessage(MSG_ALREADY_RUNNING, nullptr);
         goto finish;
     }
     {
         // Only a successful open means an update is running; access denied does not.
-        HANDLE updateMutex = OpenMutexA(SYNCHRONIZE, FALSE, kUpdateMutexName);
+        HANDLE updateMutex = OpenMutexW(SYNCHRONIZE, FALSE, ProfileValue(kProfileUpdateMutex));
         if (updateMutex != nullptr) {
             CloseHandle(updateMutex);
             ShowMessage(MSG_ALREADY_RUNNING, nullptr);

@@ -1,23 +1,21 @@
-// The message catalogue. Texts are shown as UTF-16 so they read correctly on
-// every system code page, not only on 1251.
+// The message catalogue: each report's text and caption from the profile, and
+// its icon. Texts are shown as UTF-16 so they read correctly on every system
+// code page, not only on 1251.
 #include "launcher/messages.h"
 
-#define CAPTION_WARNING L"Увага"
-#define CAPTION_ATTENTION L"Увага!"
+#include "launcher/profile_resource.h"
 
-const Message MSG_ALREADY_RUNNING = {
-    L"Оновлення вже виконується.\r\nПочекайте закінчення роботи поновлення.", CAPTION_ATTENTION, MB_ICONERROR};
-const Message MSG_TEMP_DIR_FAILED = {L"Помилка стровення тимчасового каталога!", CAPTION_WARNING, MB_ICONERROR};
-const Message MSG_EXTRACT_FAILED = {L"Помилка розпакування оновлення!", CAPTION_WARNING, MB_ICONERROR};
-const Message MSG_NO_INSTALLATION = {L"Не знайдено жодної копії програми!", CAPTION_WARNING, MB_ICONERROR};
-const Message MSG_LAUNCH_FAILED = {L"Помилка запуска програми оновлення!", CAPTION_WARNING, MB_ICONERROR};
-const Message MSG_BAD_PACKAGE = {
-    L"Помилка визначення версії оновлення!\nФайл оновлення пошкоджено!", CAPTION_ATTENTION, MB_ICONERROR};
-const Message MSG_WRONG_VERSION = {L"Встановлення на цю версію неможливе!", CAPTION_ATTENTION, MB_ICONWARNING};
+const Message MSG_ALREADY_RUNNING = {kProfileAlreadyRunning, kProfileCaptionAttention, MB_ICONERROR};
+const Message MSG_TEMP_DIR_FAILED = {kProfileTempDirFailed, kProfileCaptionWarning, MB_ICONERROR};
+const Message MSG_EXTRACT_FAILED = {kProfileExtractFailed, kProfileCaptionWarning, MB_ICONERROR};
+const Message MSG_NO_INSTALLATION = {kProfileNoInstallation, kProfileCaptionWarning, MB_ICONERROR};
+const Message MSG_LAUNCH_FAILED = {kProfileLaunchFailed, kProfileCaptionWarning, MB_ICONERROR};
+const Message MSG_BAD_PACKAGE = {kProfileBadPackage, kProfileCaptionAttention, MB_ICONERROR};
+const Message MSG_WRONG_VERSION = {kProfileWrongVersion, kProfileCaptionAttention, MB_ICONWARNING};
 
 void ShowMessage(const Message& message, HWND owner)
 {
-    MessageBoxW(owner, message.text, message.caption, message.icon);
+    MessageBoxW(owner, ProfileValue(message.text), ProfileValue(message.caption), message.icon);
 }
 
 void ReportLaunchError(HWND owner)
@@ -29,11 +27,12 @@ void ReportLaunchError(HWND owner)
                    0, nullptr);
     // Without a system text the report still names the code.
     const wchar_t* description = systemText != nullptr ? systemText : L"";
-    int length = lstrlenW(description) + lstrlenW(MSG_LAUNCH_FAILED.text) + 40;
+    const wchar_t* text = ProfileValue(MSG_LAUNCH_FAILED.text);
+    int length = lstrlenW(description) + lstrlenW(text) + 40;
     wchar_t* report = static_cast<wchar_t*>(LocalAlloc(LPTR, length * sizeof(wchar_t)));
     if (report != nullptr) {
-        wsprintfW(report, L"%s\n0x%X: %s", MSG_LAUNCH_FAILED.text, error, description);
-        MessageBoxW(owner, report, MSG_LAUNCH_FAILED.caption, MSG_LAUNCH_FAILED.icon);
+        wsprintfW(report, L"%s\n0x%X: %s", text, error, description);
+        MessageBoxW(owner, report, ProfileValue(MSG_LAUNCH_FAILED.caption), MSG_LAUNCH_FAILED.icon);
         LocalFree(report);
     } else {
         ShowMessage(MSG_LAUNCH_FAILED, owner);

@@ -3,9 +3,12 @@
 
 #include <windows.h>
 
+#include "launcher/profile.h"
+
+// The text and caption are the profile's.
 struct Message {
-    const wchar_t* text;
-    const wchar_t* caption;
+    ProfileField text;
+    ProfileField caption;
     UINT icon;
 };
 

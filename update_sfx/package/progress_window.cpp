@@ -8,6 +8,7 @@
 #include <stddef.h>
 
 #include "launcher/instance.h"
+#include "launcher/profile_resource.h"
 
 namespace {
 
@@ -19,21 +20,23 @@ const WORD kClassOrdinal = 0xFFFF;
 const WORD kButtonClass = 0x0080;
 const WORD kStaticClass = 0x0082;
 const int kBarId = 100;
+const int kTextId = 101;
 
 #pragma pack(push, 2)
 // An in-memory dialog template: the header, its class, caption and font, then
-// each control, every control starting on a four-byte boundary. The string
-// sizes count the terminator; units are dialog units, as the chooser's.
+// each control, every control starting on a four-byte boundary. The strings
+// are empty: the texts are the profile's, set as the window is made. Units
+// are dialog units, as the chooser's.
 struct ProgressTemplate {
     DLGTEMPLATE dialog;
     WORD menu;
     WORD windowClass;
-    wchar_t caption[23];
+    wchar_t caption[1];
     WORD pointSize;
     wchar_t font[13];
     DLGITEMTEMPLATE text;
     WORD textClass[2];
-    wchar_t textTitle[37];
+    wchar_t textTitle[1];
     WORD textExtra;
     WORD pad1;
     DLGITEMTEMPLATE bar;
@@ -43,7 +46,7 @@ struct ProgressTemplate {
     WORD pad2;
     DLGITEMTEMPLATE button;
     WORD buttonClass[2];
-    wchar_t buttonTitle[10];
+    wchar_t buttonTitle[1];
     WORD buttonExtra;
 };
 #pragma pack(pop)
@@ -61,12 +64,12 @@ alignas(4) const ProgressTemplate kTemplate = {
      0, 0, 240, 62},
     0,
     0,
-    PROGRESS_WINDOW_CAPTION,
+    L"",
     8,
     L"MS Shell Dlg",
-    {WS_CHILD | WS_VISIBLE, 0, 6, 6, 228, 10, 0xFFFF},
+    {WS_CHILD | WS_VISIBLE, 0, 6, 6, 228, 10, kTextId},
     {kClassOrdinal, kStaticClass},
-    L"Почекайте, оновлення розпаковується…",
+    L"",
     0,
     0,
     {WS_CHILD | WS_VISIBLE, 0, 6, 20, 228, 10, kBarId},
@@ -76,7 +79,7 @@ alignas(4) const ProgressTemplate kTemplate = {
     0,
     {WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 184, 42, 50, 14, IDCANCEL},
     {kClassOrdinal, kButtonClass},
-    L"Відмінити",
+    L"",
     0,
 };
 
@@ -84,6 +87,7 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     if (message == WM_INITDIALOG) {
         SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+        ShowProfileTexts(dialog, kProfileProgressCaption, kTextId, kProfileProgressText);
         // With no tab stop the system focuses the first control, the text: the
         // button is last in the template, so the focus never rests on it.
         return TRUE;

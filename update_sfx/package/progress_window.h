@@ -9,9 +9,6 @@
 
 #include <stdint.h>
 
-// The window's caption: it is a dialog, told from the chooser and the message boxes by it.
-#define PROGRESS_WINDOW_CAPTION L"Розпакування оновлення"
-
 struct ExtractionProgress {
     DWORD started;   // tick count when the copy began
     DWORD fed;       // tick count of the last bar move and message pump

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include "launcher/messages.h"
+#include "launcher/profile_resource.h"
 #include "package/header.h"
 #include "resources/resource.h"
 #include "selection/version_gate.h"
@@ -68,6 +69,7 @@ INT_PTR CALLBACK ChooserDialogProc(HWND window, UINT message, WPARAM wParam, LPA
     if (message == WM_INITDIALOG) {
         ChooserContext* context = reinterpret_cast<ChooserContext*>(lParam);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(context));
+        ShowProfileTexts(window, kProfileChooserCaption, IDOK, kProfileOk);
         if (context != nullptr)
             FillList(window, context);
         return TRUE;  // the system focuses the first tab stop, the list box

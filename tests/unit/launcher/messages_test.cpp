@@ -1,5 +1,6 @@
 // The catalogue's exact texts and the launch error report, read off the screen.
 #include "launcher/messages.h"
+#include "launcher/profile_resource.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,8 @@ TEST(Messages, CatalogueHoldsTheExactTextsCaptionsAndIcons)
         {&MSG_WRONG_VERSION, L"Встановлення на цю версію неможливе!", L"Увага!", 0x30},
     };
     for (const Row& row : rows) {
-        EXPECT_STREQ(row.message->text, row.text);
-        EXPECT_STREQ(row.message->caption, row.caption);
+        EXPECT_STREQ(ProfileValue(row.message->text), row.text);
+        EXPECT_STREQ(ProfileValue(row.message->caption), row.caption);
         EXPECT_EQ(row.message->icon, row.icon);
     }
 }
