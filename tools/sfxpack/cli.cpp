@@ -12,7 +12,7 @@
 #include "examine.h"
 #include "extract.h"
 #include "pack.h"
-#include "sha256.h"
+#include "signature_check.h"
 #include "status.h"
 
 namespace {
@@ -72,7 +72,7 @@ const char kPackHelp[] =
     "changes only in its records and checksum.\n";
 
 const char kInspectHelp[] =
-    "usage: sfxpack inspect LAUNCHER\n"
+    "usage: sfxpack inspect [--signer CERT] LAUNCHER\n"
     "\n"
     "Prints the payload offset and size; whether the launcher is signed, where its\n"
     "certificate table lies and how many signatures it holds (a nested signature counts as\n"
@@ -81,20 +81,30 @@ const char kInspectHelp[] =
     "the version strings and the number of icon images, when the launcher has them;\n"
     "and the package header's source and target versions and format type.\n"
     "\n"
-    "For each signature it prints the digest algorithm, whether the digest the signature\n"
-    "carries matches the file (the whole file but its CheckSum field, the certificate\n"
-    "table's directory entry and the table itself), and the signer's common name. SHA-256\n"
-    "and SHA-1 digests are checked; any other is named and reported as not checked. Not\n"
-    "checked at all: the certificate chain, the signature over the signed attributes and\n"
-    "the timestamp; \"osslsigncode verify\" or \"signtool verify /pa\" checks those.\n"
+    "Each signature, nested ones too, is checked as Windows checks it, short of the\n"
+    "certificate chain: the signer's signature over the signed attributes, with the\n"
+    "signer's certificate from the table; the signed content (the file's digest) against\n"
+    "the attributes' messageDigest; that digest against the file (the whole file but its\n"
+    "CheckSum field, the certificate table's directory entry and the table itself). SHA-1,\n"
+    "SHA-256, SHA-384 and SHA-512 digests are checked. It prints the digest algorithm, the\n"
+    "signer's common name and the SHA-256 of its certificate, and the place and size of\n"
+    "bytes in the table that no signature covers. Not checked: the certificate chain and\n"
+    "the timestamps; \"osslsigncode verify\" or \"signtool verify /pa\" checks those.\n"
+    "\n"
+    "--signer CERT requires every signature to be made by the certificate CERT: a PEM or\n"
+    "DER certificate file, or its SHA-256 in hex. Without it any certificate's signature\n"
+    "passes.\n"
     "\n"
     "Exit status 1 when LAUNCHER is not a PE image or is shorter than its image, when its\n"
     "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
     "number is printed), when it carries a package header the launcher would reject (the\n"
-    "reason names where the header breaks), when it was changed after it was signed (a\n"
-    "digest that does not match, bytes after the certificate table or in it outside every\n"
-    "signature), when its certificate table cannot be read, or when none of its signatures\n"
-    "has a digest it checks. A launcher without the checksum record is reported as\n"
+    "reason names where the header breaks), when a signature does not hold or was changed\n"
+    "after signing (the check that failed is named), when bytes follow the certificate\n"
+    "table or a signature inside it, when its certificate table cannot be read, when none\n"
+    "of its signatures has a digest it checks, and with --signer when a signature is\n"
+    "another certificate's or there is none. Unauthenticated attributes besides nested\n"
+    "signatures and timestamps are reported, not refused: Windows accepts them, and the\n"
+    "launcher never reads them. A launcher without the checksum record is reported as\n"
     "unchecked, as the launcher extracts it unchecked.\n";
 
 const char kExtractHelp[] =
@@ -165,17 +175,17 @@ int UnknownOption(FILE* err, const char* option, const char* help)
     return UsageError(err, problem.c_str(), help);
 }
 
-// The positional arguments, and the value of one --key where key asks for it;
-// the first option the command does not take, if any.
+// The positional arguments, and the value of one option named name where
+// value asks for it; the first option the command does not take, if any.
 const char* Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals,
-                        const char** key = nullptr)
+                        const char* name = nullptr, const char** value = nullptr)
 {
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         if (options && EndsOptions(argv[i]))
             options = false;
-        else if (options && key != nullptr && *key == nullptr && strcmp(argv[i], "--key") == 0 && i + 1 < argc)
-            *key = argv[++i];
+        else if (options && value != nullptr && *value == nullptr && strcmp(argv[i], name) == 0 && i + 1 < argc)
+            *value = argv[++i];
         else if (options && IsOption(argv[i]))
             return argv[i];
         else
@@ -220,12 +230,17 @@ int RunPack(int argc, const char* const* argv, const char* const* text, FILE* ou
 
 int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
 {
+    const char* signer = nullptr;
     std::vector<const char*> args;
-    if (const char* option = Positionals(argc, argv, &args))
+    // A --signer left over is a second one, or one without its value.
+    const char* option = Positionals(argc, argv, &args, "--signer", &signer);
+    if (option != nullptr && strcmp(option, "--signer") == 0)
+        return UsageError(err, "inspect takes one --signer CERT", kInspectHelp);
+    if (option != nullptr)
         return UnknownOption(err, option, kInspectHelp);
     if (args.size() != 1)
         return UsageError(err, "inspect takes one LAUNCHER", kInspectHelp);
-    return InspectLauncher(args[0], out, err);
+    return InspectLauncher(args[0], signer, out, err);
 }
 
 int RunExtract(int argc, const char* const* argv, FILE* out, FILE* err)
@@ -243,7 +258,7 @@ int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
     const char* keyText = nullptr;
     std::vector<const char*> args;
     // A --key left over is a second one, or one without its value.
-    const char* option = Positionals(argc, argv, &args, &keyText);
+    const char* option = Positionals(argc, argv, &args, "--key", &keyText);
     if (option != nullptr && strcmp(option, "--key") != 0)
         return UnknownOption(err, option, kConfigHelp);
     uint8_t key[4];
