@@ -87,6 +87,27 @@ sh "$(dirname "$0")/sign_launcher.sh" certificate launcher.exe signed.exe >sign.
 run signed inspect signed.exe
 expect_status signed 0
 expect_line signed "signature 1: SHA-256 digest matches the file; signer: sfxpack-test"
+# CryptoAPI's signature check and CNG's digests, against openssl's fingerprint.
+fingerprint=$(openssl x509 -noout -fingerprint -sha256 -in certificate/certificate.pem | sed 's/.*=//; s/://g' | tr A-F a-f)
+expect_line signed "signature 1: signed content matches its messageDigest; signature over the signed attributes holds; certificate SHA-256 $fingerprint"
+run pinned inspect --signer certificate/certificate.pem signed.exe
+expect_status pinned 0
+expect_line pinned "signer: pinned to the certificate SHA-256 $fingerprint; the certificate chain and the timestamps are osslsigncode verify's or signtool verify /pa's to check"
+sh "$(dirname "$0")/sign_launcher.sh" certificate signed.exe nested.exe -nest -h sha512 >sign.out 2>&1 || fail "could not nest"
+run nested inspect nested.exe
+expect_status nested 0
+expect_line nested "signature 2 (nested in 1): SHA-512 digest matches the file; signer: sfxpack-test"
+osslsigncode add -addUnauthenticatedBlob -in signed.exe -out blob.exe >sign.out 2>&1 || fail "could not add a blob"
+run blob inspect blob.exe
+expect_status blob 0
+grep -q "^not covered by any signature: 1028 bytes at [0-9]*, unauthenticated attribute 1.3.6.1.4.1.42921.1.2.1 of signature 1$" blob.out \
+    || fail "inspect did not report the unauthenticated blob"
+# The signing time, a signed attribute, a second later.
+python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); i = d.index(bytes.fromhex("2a864886f70d010905310f170d")) + 24
+open(sys.argv[2], "wb").write(d[:i] + (b"1" if d[i:i + 1] == b"0" else b"0") + d[i + 1:])' signed.exe attribute.exe
+run attribute inspect attribute.exe
+expect_status attribute 1
+grep -q "signature over its signed attributes does not hold" attribute.err || fail "inspect passed an edited signed attribute"
 printf X | dd of=signed.exe bs=1 seek=80 conv=notrunc 2>/dev/null
 run changed inspect signed.exe
 expect_status changed 1
