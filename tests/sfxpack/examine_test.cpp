@@ -89,6 +89,11 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
     }
     EXPECT_EQ(Sfxpack({"inspect", dir + "missing.exe"}).status, 1);
     EXPECT_EQ(Sfxpack({"inspect", dir}).status, 1);
+    // A --signer that names no certificate pins nothing: refused before the launcher is read.
+    ToolRun notCertificate = Sfxpack({"inspect", "--signer", dir + "text.exe", dir + "bare.exe"});
+    EXPECT_EQ(notCertificate.status, 1);
+    EXPECT_NE(notCertificate.err.find("text.exe is not a certificate (PEM or DER) nor a SHA-256 in hex"),
+              std::string::npos) << notCertificate.err;
 }
 
 // Launchers really signed: the signing tool pads the file to a multiple of 8
