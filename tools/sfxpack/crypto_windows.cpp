@@ -207,20 +207,19 @@ std::string DecodeSignedMessage(const uint8_t* der, size_t size, SignedMessage* 
 
 std::string CertificateFromFile(const std::vector<uint8_t>& file, std::vector<uint8_t>* der)
 {
-    DWORD size = 0;
+    // PEM's base64 between its header lines, or DER as it is. (Wine's
+    // CRYPT_STRING_ANY does not take DER.)
     const char* text = reinterpret_cast<const char*>(file.data());
-    DWORD textSize = static_cast<DWORD>(file.size());
-    // PEM's base64 between its header lines; otherwise the file is DER itself.
-    if (CryptStringToBinaryA(text, textSize, CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr, nullptr)) {
+    DWORD size = 0;
+    *der = file;
+    if (CryptStringToBinaryA(text, static_cast<DWORD>(file.size()), CRYPT_STRING_BASE64HEADER, nullptr, &size, nullptr,
+                             nullptr)) {
         der->resize(size);
-        if (!CryptStringToBinaryA(text, textSize, CRYPT_STRING_BASE64HEADER, der->data(), &size, nullptr, nullptr))
-            size = 0;
-        der->resize(size);
-    } else {
-        *der = file;
+        if (!CryptStringToBinaryA(text, static_cast<DWORD>(file.size()), CRYPT_STRING_BASE64HEADER, der->data(), &size,
+                                  nullptr, nullptr))
+            return SystemError("CryptStringToBinaryA");
     }
-    PCCERT_CONTEXT certificate =
-        CertCreateCertificateContext(X509_ASN_ENCODING, der->data(), static_cast<DWORD>(der->size()));
+    PCCERT_CONTEXT certificate = CertCreateCertificateContext(X509_ASN_ENCODING, der->data(), static_cast<DWORD>(der->size()));
     if (certificate == nullptr)
         return SystemError("CertCreateCertificateContext");
     // The certificate's own encoding, without anything that followed it.

@@ -37,26 +37,19 @@ std::vector<uint8_t> Sha256Of(const uint8_t* data, size_t size)
     return DigestEnd(state);
 }
 
-int HexDigit(char c)
-{
-    const char* digits = "0123456789abcdef0123456789ABCDEF";
-    const char* at = c != '\0' ? strchr(digits, c) : nullptr;
-    return at != nullptr ? static_cast<int>(at - digits) % 16 : -1;
-}
-
-// 64 hex digits, pairs optionally parted by colons as openssl x509 -fingerprint prints them.
+// 64 hex digits, colons between them allowed, as openssl x509 -fingerprint prints them.
 bool ParseFingerprint(const char* text, std::vector<uint8_t>* fingerprint)
 {
-    fingerprint->clear();
-    for (const char* at = text; *at != '\0'; at += 2) {
-        if (at != text && *at == ':' && fingerprint->size() * 3 - 1 == static_cast<size_t>(at - text))
-            ++at;
-        int high = HexDigit(at[0]), low = high < 0 ? -1 : HexDigit(at[1]);
-        if (low < 0 || fingerprint->size() == kFingerprintSize)
-            return false;
-        fingerprint->push_back(static_cast<uint8_t>(high << 4 | low));
+    std::string digits;
+    for (const char* at = text; *at != '\0'; ++at) {
+        if (*at != ':')
+            digits += *at;
     }
-    return fingerprint->size() == kFingerprintSize;
+    if (digits.size() != 2 * kFingerprintSize || digits.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    for (size_t i = 0; i < digits.size(); i += 2)
+        fingerprint->push_back(static_cast<uint8_t>(std::stoul(digits.substr(i, 2), nullptr, 16)));
+    return true;
 }
 
 // The digests the signatures ask for, as signing tools take them: every byte
@@ -152,12 +145,8 @@ void PrintSignature(FILE* out, uint32_t number, const SignatureRecord& signature
 
 void PrintUncovered(FILE* out, uint32_t table, const UncoveredBytes& bytes)
 {
-    if (bytes.offset == kNowhere)
-        fprintf(out, "not covered by any signature: %u bytes in the certificate table, %s\n", bytes.size,
-                bytes.what.c_str());
-    else
-        fprintf(out, "not covered by any signature: %u bytes at %u, %s\n", bytes.size, table + bytes.offset,
-                bytes.what.c_str());
+    std::string where = bytes.offset == kNowhere ? "in the certificate table" : "at " + std::to_string(table + bytes.offset);
+    fprintf(out, "not covered by any signature: %u bytes %s, %s\n", bytes.size, where.c_str(), bytes.what.c_str());
 }
 
 // The signatures in the table, and the CheckSum field the digest leaves out;

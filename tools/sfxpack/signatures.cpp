@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "byte_fields.h"
 
@@ -20,7 +21,6 @@ const uint32_t kPkcsSignedData = 0x0002;
 const int kMaxNesting = 8;
 const size_t kMaxSignatures = 64;
 const uint32_t kMaxCommonName = 64;  // X.520's upper bound
-const uint32_t kMaxOidShown = 32;    // longer identifiers are not spelled out
 
 const uint8_t kTagOctetString = 0x04;
 const uint8_t kTagOid = 0x06;
@@ -36,17 +36,18 @@ const char kNestedSignature[] = "1.3.6.1.4.1.311.2.4.1";
 const char* const kTimestamps[] = {"1.2.840.113549.1.9.6", "1.3.6.1.4.1.311.3.3.1"};
 
 struct KnownDigest {
-    const char* oid;
+    const char* oid;  // dotted, as the platform names a signer's
+    const char* der;  // the same identifier's DER content, as the signed content holds it
     DigestAlgorithm algorithm;
     const char* name;
 };
 
 const KnownDigest kKnownDigests[] = {
-    {"1.3.14.3.2.26", kDigestSha1, "SHA-1"},
-    {"2.16.840.1.101.3.4.2.1", kDigestSha256, "SHA-256"},
-    {"2.16.840.1.101.3.4.2.2", kDigestSha384, "SHA-384"},
-    {"2.16.840.1.101.3.4.2.3", kDigestSha512, "SHA-512"},
-    {"1.2.840.113549.2.5", kDigestUnknown, "MD5"},
+    {"1.3.14.3.2.26", "\x2B\x0E\x03\x02\x1A", kDigestSha1, "SHA-1"},
+    {"2.16.840.1.101.3.4.2.1", "\x60\x86\x48\x01\x65\x03\x04\x02\x01", kDigestSha256, "SHA-256"},
+    {"2.16.840.1.101.3.4.2.2", "\x60\x86\x48\x01\x65\x03\x04\x02\x02", kDigestSha384, "SHA-384"},
+    {"2.16.840.1.101.3.4.2.3", "\x60\x86\x48\x01\x65\x03\x04\x02\x03", kDigestSha512, "SHA-512"},
+    {"1.2.840.113549.2.5", "\x2A\x86\x48\x86\xF7\x0D\x02\x05", kDigestUnknown, "MD5"},
 };
 
 const char kNotIndirectData[] = "a signature's signed content is not Authenticode's indirect data";
@@ -109,35 +110,10 @@ bool AllZero(const uint8_t* bytes, uint32_t size)
     return std::all_of(bytes, bytes + size, [](uint8_t b) { return b == 0; });
 }
 
-// An identifier in dotted form.
-std::string DottedOid(const Der& oid)
-{
-    // The last byte ends the last arc; one that says more follow is cut.
-    if (oid.size == 0 || oid.size > kMaxOidShown || (oid.data[oid.size - 1] & 0x80))
-        return "an unnamed algorithm";
-    std::string text;
-    uint64_t arc = 0;
-    for (uint32_t i = 0; i < oid.size; ++i) {
-        arc = (arc << 7) | (oid.data[i] & 0x7F);
-        if (oid.data[i] & 0x80) {
-            if (arc >> 56 != 0)
-                return "an unnamed algorithm";
-            continue;
-        }
-        if (text.empty())
-            text = arc < 80 ? std::to_string(arc / 40) + "." + std::to_string(arc % 40)
-                            : "2." + std::to_string(arc - 80);
-        else
-            text += "." + std::to_string(arc);
-        arc = 0;
-    }
-    return text;
-}
-
-const KnownDigest* FindDigest(const std::string& oid)
+const KnownDigest* FindDigest(const std::string& oid, bool der)
 {
     for (const KnownDigest& known : kKnownDigests) {
-        if (oid == known.oid)
+        if (oid == (der ? known.der : known.oid))
             return &known;
     }
     return nullptr;
@@ -170,11 +146,9 @@ bool ReadIndirectData(const std::vector<uint8_t>& content, Der* octets, Signatur
         || !NextElementTagged(&digestInfo, kTagSequence, &algorithm) || !NextElementTagged(&algorithm, kTagOid, &oid)
         || !NextElementTagged(&digestInfo, kTagOctetString, &digest))
         return Fail(walk, kNotIndirectData);
-    record->algorithmName = DottedOid(oid);
-    const KnownDigest* known = FindDigest(record->algorithmName);
+    const KnownDigest* known = FindDigest(std::string(reinterpret_cast<const char*>(oid.data), oid.size), true);
     record->algorithm = known != nullptr ? known->algorithm : kDigestUnknown;
-    if (known != nullptr)
-        record->algorithmName = known->name;
+    record->algorithmName = known != nullptr ? known->name : "an unknown algorithm's";
     record->digest.assign(digest.data, digest.data + digest.size);
     return true;
 }
@@ -196,7 +170,8 @@ bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn
 uint32_t PlaceInTable(const Walk& walk, const std::vector<uint8_t>& value)
 {
     const uint8_t* end = walk.table + walk.tableSize;
-    const uint8_t* at = std::search(walk.table, end, value.begin(), value.end());
+    // Boyer-Moore: linear however the table's bytes repeat.
+    const uint8_t* at = std::search(walk.table, end, std::boyer_moore_searcher<const uint8_t*>(value.data(), value.data() + value.size()));
     return at != end ? static_cast<uint32_t>(at - walk.table) : kNowhere;
 }
 
@@ -238,7 +213,7 @@ bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn
     for (const MessageSigner& signer : message.signers) {
         if (walk->found->signatures.size() >= kMaxSignatures)
             return Fail(walk, "it holds more signatures than any signing tool writes");
-        const KnownDigest* known = FindDigest(signer.digestType);
+        const KnownDigest* known = FindDigest(signer.digestType, false);
         SignatureRecord record = shared;
         // A signer whose digest the tool does not compute leaves the whole signature unchecked.
         if (known == nullptr || known->algorithm == kDigestUnknown)

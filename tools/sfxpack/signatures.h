@@ -14,7 +14,7 @@
 struct SignatureRecord {
     uint32_t nestedIn;  // 0, or the number (from 1) of the signature that holds this one
     DigestAlgorithm algorithm;
-    std::string algorithmName;    // "SHA-256", or the identifier in dotted form
+    std::string algorithmName;    // "SHA-256", "MD5", or "an unknown algorithm's"
     std::vector<uint8_t> digest;  // the file's digest as the signed content states it
     // The signed content (the file's digest and its description) against the
     // signed attributes' messageDigest, and the signer's signature over those
