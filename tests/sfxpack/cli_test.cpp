@@ -20,7 +20,8 @@ TEST(CommandLine, MisusedCommandsAreUsageErrors)
 {
     std::vector<std::vector<std::string>> lines = {
         {}, {"unpack"}, {"pack", "a"}, {"pack", "a", "b", "c", "d"}, {"--version", "x"}, {"inspect"},
-        {"inspect", "--verbose", "a"}, {"extract", "a"}, {"config"}, {"config", "rot13", "a", "b"},
+        {"inspect", "--verbose", "a"}, {"inspect", "a", "--signer"}, {"inspect", "--signer", "c", "--signer", "d", "a"},
+        {"extract", "a"}, {"config"}, {"config", "rot13", "a", "b"},
         {"config", "decode", "a"}, {"profile", "a"}, {"pack", "--profile", "a", "--profile", "b", "c", "d"},
     };
     for (const auto& line : lines) {

@@ -106,6 +106,11 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
     }
     EXPECT_EQ(Sfxpack({"inspect", dir + "missing.exe"}).status, 1);
     EXPECT_EQ(Sfxpack({"inspect", dir}).status, 1);
+    // A --signer that names no certificate pins nothing: refused before the launcher is read.
+    ToolRun notCertificate = Sfxpack({"inspect", "--signer", dir + "text.exe", dir + "bare.exe"});
+    EXPECT_EQ(notCertificate.status, 1);
+    EXPECT_NE(notCertificate.err.find("text.exe is not a certificate (PEM or DER) nor a SHA-256 in hex"),
+              std::string::npos) << notCertificate.err;
 }
 
 // Launchers really signed: the signing tool pads the file to a multiple of 8
@@ -187,7 +192,7 @@ std::vector<ReferenceDigest> OsslsigncodeDigests(const std::string& path)
         for (char& c : value)
             c = static_cast<char>(tolower(c));
         if (line.rfind("Message digest algorithm  :", 0) == 0)
-            digests.push_back({"SHA-" + value.substr(3), "", ""});
+            digests.push_back({value.rfind("sha", 0) == 0 ? "SHA-" + value.substr(3) : "MD5", "", ""});
         else if (line.rfind("Current message digest", 0) == 0 && !digests.empty())
             digests.back().stated = value;
         else if (line.rfind("Calculated message digest", 0) == 0 && !digests.empty())
@@ -200,7 +205,7 @@ std::string ExpectedSignatureLine(size_t index, const ReferenceDigest& reference
 {
     std::string line = "signature " + std::to_string(index + 1) + (index > 0 ? " (nested in 1)" : "") + ": "
                        + reference.algorithm + " digest ";
-    if (reference.algorithm != "SHA-1" && reference.algorithm != "SHA-256")
+    if (reference.algorithm.rfind("SHA-", 0) != 0)
         line += "not checked";
     else if (reference.stated == reference.calculated)
         line += "matches the file";
@@ -209,16 +214,52 @@ std::string ExpectedSignatureLine(size_t index, const ReferenceDigest& reference
     return line + "; signer: sfxpack-test\n";
 }
 
+std::string FromHex(const std::string& hex)
+{
+    std::string bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    return bytes;
+}
+
+// bytes with the first from replaced by to, which the test asserts is there.
+std::string Replaced(std::string bytes, const std::string& from, const std::string& to)
+{
+    size_t at = bytes.find(from);
+    EXPECT_NE(at, std::string::npos);
+    return at == std::string::npos ? bytes : bytes.replace(at, from.size(), to);
+}
+
+std::string WithImageChecksum(std::string bytes)
+{
+    return bytes.replace(ImageChecksumField(bytes), 4, Record("", ImageChecksumOf(bytes)));
+}
+
+// openssl's answer to a question about a certificate, after its "=".
+std::string CertificateField(const std::string& dir, const std::string& pem, const std::string& option)
+{
+    Shell("openssl x509 -noout " + option + " -in '" + pem + "'", dir + "field.log");
+    std::string field = ReadFile(dir + "field.log");
+    field = field.substr(field.find('=') + 1);
+    return field.substr(0, field.find('\n'));
+}
+
 // A launcher changed anywhere after signing, the padding before the table
-// included, is refused; a digest the tool does not compute is named, and
-// refused when it is the only one.
+// included, is refused, and so is a signature that does not hold from the
+// signer's key to the file; each refusal names the check that failed.
 TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
 {
     std::string dir = TestFolder();
     ASSERT_EQ(PackAndSign(dir, 4097), 7u);
     ASSERT_TRUE(SignLauncher(dir, "signed.exe", "nested.exe", "-nest -h sha1"));
     ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "sha384.exe", "-h sha384"));
+    ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "md5.exe", "-h md5"));
+    ASSERT_TRUE(Shell("osslsigncode add -addUnauthenticatedBlob -in '" + dir + "signed.exe' -out '" + dir + "blob.exe'",
+                      dir + "blob.log"));
     size_t table = TinyStub().size() + package_.size() + 7;
+    uint32_t certificate = 0, size = 0, entry = 0;
+    CertificateTable(reinterpret_cast<const uint8_t*>(launcher_.data()), 4096, &certificate, &size);
+    CertificateEntry(reinterpret_cast<const uint8_t*>(launcher_.data()), 4096, &entry);
     auto changed = [this](size_t at) {
         std::string bytes = launcher_;
         bytes[at] ^= 0x01;
@@ -226,49 +267,113 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
     };
     // Bytes added to the table's one entry: its length and the table's size
     // (in the directory entry) lie outside every digest.
-    auto grown = [this](const std::string& added) {
-        uint32_t certificate = 0, size = 0;
-        CertificateTable(reinterpret_cast<const uint8_t*>(launcher_.data()), 4096, &certificate, &size);
+    auto grown = [&](const std::string& added) {
         std::string bytes = launcher_ + added;
-        bytes.replace(bytes.find(Record("", certificate) + Record("", size)) + 4, 4, Record("", size + 8));
+        bytes.replace(entry + 4, 4, Record("", size + 8));
         bytes.replace(certificate, 4, Record("", size + 8));
         return bytes;
     };
+    std::string stated = FromHex(OsslsigncodeDigests(dir + "signed.exe").at(0).stated);
+    // The forgery: a genuine signer's table after another package, pointed at
+    // by the directory entry, with the stored digest overwritten by the file's.
+    auto forged = [&]() {
+        PackInto(dir, "other.exe", package_ + "another package");
+        std::string bytes = ReadFile(dir + "other.exe");
+        bytes += std::string((8 - bytes.size() % 8) % 8, '\0');
+        bytes.replace(entry, 8, Record("", static_cast<uint32_t>(bytes.size())) + Record("", size));
+        WriteFile(dir + "forged.exe", bytes + launcher_.substr(certificate, size));
+        std::string own = FromHex(OsslsigncodeDigests(dir + "forged.exe").at(0).calculated);
+        return WithImageChecksum(Replaced(bytes + launcher_.substr(certificate, size), stated, own));
+    };
+    std::string edited = stated;
+    edited[5] ^= 0x01;
+    // The signing time, one of the signed attributes: 1.2.840.113549.1.9.5, a SET, a UTCTime.
+    const std::string kSigningTime = FromHex("2a864886f70d010905310f170d");
+    std::string time = launcher_.substr(launcher_.find(kSigningTime) + kSigningTime.size(), 13);
+    std::string later = time;
+    later[11] = later[11] == '0' ? '1' : '0';
+    // Another key under the genuine certificate's issuer and serial: signed
+    // with it, then given the genuine certificate in place of its own.
+    std::string genuine = SFXPACK_WORK_DIR "/certificate/certificate.pem";
+    ASSERT_TRUE(Shell("mkdir -p '" + dir + "other' && openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "
+                          "/CN=sfxpack-test -set_serial 0x" + CertificateField(dir, genuine, "-serial") + " -keyout '"
+                          + dir + "other/key.pem' -out '" + dir + "other/certificate.pem' && openssl x509 -outform DER -in '"
+                          + genuine + "' -out '" + dir + "genuine.der' && openssl x509 -outform DER -in '" + dir
+                          + "other/certificate.pem' -out '" + dir + "other.der'",
+                      dir + "other.log"));
+    ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "another.exe", "", dir + "other"));
+    std::string otherKey = Replaced(ReadFile(dir + "another.exe"), ReadFile(dir + "other.der"), ReadFile(dir + "genuine.der"));
+    std::string fingerprint = CertificateField(dir, genuine, "-fingerprint -sha256");
     const std::string kChanged = "was changed after it was signed: ";
+    const std::string kContent = "the signed content of signature 1 (the file's digest) does not match its signed "
+                                 "attributes' messageDigest";
+    const std::string kOtherSigner = "is not signed by the certificate --signer names: signature 1 was made by the "
+                                     "certificate SHA-256 ";
     struct Case {
         const char* name;
         std::string bytes;
         int signatures;  // 0: osslsigncode names no digest; -1: it passes what the tool refuses
         std::string refusal;
+        std::string signer;  // --signer's argument, if any
     } cases[] = {
-        {"signed.exe", launcher_, 1, ""},
-        {"nested.exe", ReadFile(dir + "nested.exe"), 2, ""},
-        {"sha384.exe", ReadFile(dir + "sha384.exe"), 1, "is signed, but no signature has a digest sfxpack checks"},
-        {"header.exe", changed(0x50), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},
-        {"package.exe", changed(table - 100), 1, "is damaged: its package has CRC-32C"},
-        {"padding.exe", changed(table - 3), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file"},
-        {"appended.exe", launcher_ + "appended", 0, kChanged + "8 bytes follow its certificate table"},
-        {"grown.exe", grown("appended"), -1, "bytes that belong to no signature follow one"},
+        {"signed.exe", launcher_, 1, "", ""},
+        {"nested.exe", ReadFile(dir + "nested.exe"), 2, "", ""},
+        {"sha384.exe", ReadFile(dir + "sha384.exe"), 1, "", ""},
+        {"md5.exe", ReadFile(dir + "md5.exe"), 1, "is signed, but no signature has a digest sfxpack checks", ""},
+        {"header.exe", changed(0x50), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file", ""},
+        {"package.exe", changed(table - 100), 1, "is damaged: its package has CRC-32C", ""},
+        {"padding.exe", changed(table - 3), 1, kChanged + "the SHA-256 digest of signature 1 does not match the file", ""},
+        {"appended.exe", launcher_ + "appended", 0, kChanged + "8 bytes follow its certificate table", ""},
+        {"grown.exe", grown("appended"), -1, "bytes in its certificate table follow a signature's PKCS#7", ""},
         {"cut.exe", launcher_.substr(0, launcher_.size() - 10), 0,
-         "has signatures that cannot be checked: the certificate table reaches past the end of the file"},
+         "has signatures that cannot be checked: the certificate table reaches past the end of the file", ""},
+        {"forged.exe", forged(), 1, kChanged + kContent, ""},
+        {"digest.exe", Replaced(launcher_, stated, edited), 1, kChanged + kContent, ""},
+        {"attribute.exe", WithImageChecksum(Replaced(launcher_, kSigningTime + time, kSigningTime + later)), 1,
+         "is not vouched for by its signer: signature 1's signature over its signed attributes does not hold", ""},
+        {"otherkey.exe", WithImageChecksum(otherKey), 1,
+         "is not vouched for by its signer: signature 1's signature over its signed attributes does not hold", ""},
+        {"pinned.exe", launcher_, 1, "", genuine},
+        {"fingerprint.exe", launcher_, 1, "", fingerprint},
+        {"another.exe", ReadFile(dir + "another.exe"), 1, kOtherSigner, genuine},
+        {"unsigned.exe", ReadFile(dir + "unsigned.exe"), 0, "is not signed, and --signer asks for its signer", genuine},
+        {"blob.exe", ReadFile(dir + "blob.exe"), 1, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteFile(dir + c.name, c.bytes);
-        ToolRun run = Sfxpack({"inspect", dir + c.name});
+        std::vector<std::string> args = {"inspect", dir + c.name};
+        if (!c.signer.empty())
+            args = {"inspect", "--signer", c.signer, dir + c.name};
+        ToolRun run = Sfxpack(args);
         EXPECT_EQ(run.status, c.refusal.empty() ? 0 : 1);
         EXPECT_EQ(run.err.empty(), c.refusal.empty()) << run.err;
         EXPECT_NE(run.err.find(c.refusal), std::string::npos) << run.err;
+        if (c.signatures > 0)
+            EXPECT_NE(run.out.find(c.signer.empty() ? "signer: not pinned" : "signer: pinned"), std::string::npos)
+                << run.out;
         if (c.signatures < 0)
             continue;
         std::vector<ReferenceDigest> reference = OsslsigncodeDigests(dir + c.name);
         ASSERT_EQ(reference.size(), static_cast<size_t>(c.signatures)) << ReadFile(dir + c.name + ".log");
-        std::string lines = "signatures: " + std::to_string(c.signatures) + "\n";
-        for (size_t i = 0; i < reference.size(); ++i)
-            lines += ExpectedSignatureLine(i, reference[i]);
         if (c.signatures > 0)
-            EXPECT_NE(run.out.find(lines), std::string::npos) << run.out;
+            EXPECT_NE(run.out.find("signatures: " + std::to_string(c.signatures) + "\n"), std::string::npos);
+        for (size_t i = 0; i < reference.size(); ++i)
+            EXPECT_NE(run.out.find(ExpectedSignatureLine(i, reference[i])), std::string::npos) << run.out;
     }
+
+    // The unauthenticated blob is reported where it lies, and the launcher still yields the package.
+    std::string blob = ReadFile(dir + "blob.exe");
+    ToolRun run = Sfxpack({"inspect", dir + "blob.exe"});
+    const size_t kUtf8StringHeader = 4;
+    EXPECT_NE(run.out.find("not covered by any signature: 1028 bytes at "
+                           + std::to_string(blob.find("---BEGIN_BLOB---") - kUtf8StringHeader)
+                           + ", unauthenticated attribute 1.3.6.1.4.1.42921.1.2.1 of signature 1\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(Sfxpack({"extract", dir + "blob.exe", dir + "blob.upd"}).status, 0);
+    EXPECT_EQ(ReadFile(dir + "blob.upd"), package_);
+    EXPECT_EQ(run.out.find("not covered"), run.out.rfind("not covered")) << run.out;
 }
 
 TEST_F(SignedLauncher, StubSignedBeforePackingIsRefused)

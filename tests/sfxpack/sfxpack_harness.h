@@ -150,10 +150,11 @@ inline std::string Sha256sumOf(const std::string& path, const std::string& tool 
 // helper the end-to-end signed launchers are made with; options go to
 // osslsigncode (-nest adds a second signature inside the first).
 inline bool SignLauncher(const std::string& dir, const std::string& input, const std::string& output,
-                         const std::string& options = "")
+                         const std::string& options = "",
+                         const std::string& certificates = SFXPACK_WORK_DIR "/certificate")
 {
-    return Shell("sh '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/sign_launcher.sh' '" + SFXPACK_WORK_DIR
-                     + "/certificate' '" + dir + input + "' '" + dir + output + "' " + options,
+    return Shell("sh '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/sign_launcher.sh' '" + certificates + "' '"
+                     + dir + input + "' '" + dir + output + "' " + options,
                  dir + "sign.log");
 }
 

@@ -87,6 +87,42 @@ sh "$(dirname "$0")/sign_launcher.sh" certificate launcher.exe signed.exe >sign.
 run signed inspect signed.exe
 expect_status signed 0
 expect_line signed "signature 1: SHA-256 digest matches the file; signer: sfxpack-test"
+# CryptoAPI's signature check and CNG's digests, against openssl's fingerprint.
+fingerprint=$(openssl x509 -noout -fingerprint -sha256 -in certificate/certificate.pem | sed 's/.*=//; s/://g' | tr A-F a-f)
+expect_line signed "signature 1: signed content matches its messageDigest; signature over the signed attributes holds; certificate SHA-256 $fingerprint"
+run pinned inspect --signer certificate/certificate.pem signed.exe
+expect_status pinned 0
+expect_line pinned "signer: pinned to the certificate SHA-256 $fingerprint; the certificate chain and the timestamps are osslsigncode verify's or signtool verify /pa's to check"
+openssl x509 -outform DER -in certificate/certificate.pem -out certificate.der
+run pinned_der inspect --signer certificate.der signed.exe
+expect_status pinned_der 0
+run pinned_other inspect --signer "$(printf '%064d' 0)" signed.exe
+expect_status pinned_other 1
+grep -q "is not signed by the certificate --signer names" pinned_other.err || fail "inspect passed another signer"
+sh "$(dirname "$0")/sign_launcher.sh" certificate signed.exe nested.exe -nest -h sha512 >sign.out 2>&1 || fail "could not nest"
+run nested inspect nested.exe
+expect_status nested 0
+expect_line nested "signature 2 (nested in 1): SHA-512 digest matches the file; signer: sfxpack-test"
+osslsigncode add -addUnauthenticatedBlob -in signed.exe -out blob.exe >sign.out 2>&1 || fail "could not add a blob"
+run blob inspect blob.exe
+expect_status blob 0
+grep -q "^not covered by any signature: 1028 bytes at [0-9]*, unauthenticated attribute 1.3.6.1.4.1.42921.1.2.1 of signature 1$" blob.out \
+    || fail "inspect did not report the unauthenticated blob"
+# flip IN OUT HEX AT: IN with the byte AT bytes after the first HEX in it changed, as OUT.
+flip() {
+    python3 -c 'import sys; d = open(sys.argv[1], "rb").read(); i = d.index(bytes.fromhex(sys.argv[3])) + int(sys.argv[4])
+open(sys.argv[2], "wb").write(d[:i] + bytes([d[i] ^ 1]) + d[i + 1:])' "$@"
+}
+# The file's digest in the signed content, and the signing time (a signed attribute) a second off.
+digest=$(osslsigncode verify -in signed.exe 2>/dev/null | sed -n 's/^Current message digest *: \([0-9A-F]*\).*/\1/p' | head -1)
+flip signed.exe digest.exe "$digest" 5
+run digest inspect digest.exe
+expect_status digest 1
+grep -q "does not match its signed attributes' messageDigest" digest.err || fail "inspect passed an edited digest"
+flip signed.exe attribute.exe 2a864886f70d010905310f170d 24
+run attribute inspect attribute.exe
+expect_status attribute 1
+grep -q "signature over its signed attributes does not hold" attribute.err || fail "inspect passed an edited signed attribute"
 printf X | dd of=signed.exe bs=1 seek=80 conv=notrunc 2>/dev/null
 run changed inspect signed.exe
 expect_status changed 1

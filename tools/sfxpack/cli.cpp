@@ -13,7 +13,7 @@
 #include "extract.h"
 #include "pack.h"
 #include "profile.h"
-#include "sha256.h"
+#include "signature_check.h"
 #include "status.h"
 
 namespace {
@@ -94,7 +94,7 @@ const char kProfileHelp[] =
     "\"sfxpack pack --profile FILE\"; packed unchanged it gives the default launcher.\n";
 
 const char kInspectHelp[] =
-    "usage: sfxpack inspect LAUNCHER\n"
+    "usage: sfxpack inspect [--signer CERT] LAUNCHER\n"
     "\n"
     "Prints the payload offset and size; whether the launcher is signed, where its\n"
     "certificate table lies and how many signatures it holds (a nested signature counts as\n"
@@ -104,22 +104,27 @@ const char kInspectHelp[] =
     "from the defaults, when the launcher has them;\n"
     "and the package header's source and target versions and format type.\n"
     "\n"
-    "For each signature it prints the digest algorithm, whether the digest the signature\n"
-    "carries matches the file (the whole file but its CheckSum field, the certificate\n"
-    "table's directory entry and the table itself), and the signer's common name. SHA-256\n"
-    "and SHA-1 digests are checked; any other is named and reported as not checked. Not\n"
-    "checked at all: the certificate chain, the signature over the signed attributes and\n"
-    "the timestamp; \"osslsigncode verify\" or \"signtool verify /pa\" checks those.\n"
+    "Each signature, nested ones too, is checked as Windows checks it short of the chain:\n"
+    "the signer's signature over the signed attributes with its certificate from the table,\n"
+    "the signed content (the file's digest) against their messageDigest, that SHA-1,\n"
+    "SHA-256, SHA-384 or SHA-512 digest against the file (all but its CheckSum field, the\n"
+    "table's directory entry and the table). Bytes in the table no signature covers are\n"
+    "shown with their place and size. Not checked: the certificate chain and the\n"
+    "timestamps; \"osslsigncode verify\" or \"signtool verify /pa\" checks those. --signer CERT\n"
+    "(a PEM or DER certificate file, or its SHA-256 in hex) requires every signature to be\n"
+    "made by that certificate.\n"
     "\n"
     "Exit status 1 when LAUNCHER is not a PE image or is shorter than its image, when its\n"
     "package fails the recorded checksum (both values are printed) or lacks bytes (their\n"
     "number is printed), when it carries a package header the launcher would reject (the\n"
-    "reason names where the header breaks), when it was changed after it was signed (a\n"
-    "digest that does not match, bytes after the certificate table or in it outside every\n"
-    "signature), when its certificate table cannot be read, or when none of its signatures\n"
-    "has a digest it checks, or when its profile cannot be read (such a launcher reports\n"
-    "itself damaged). A launcher without the checksum record is reported as\n"
-    "unchecked, as the launcher extracts it unchecked.\n";
+    "reason names where the header breaks), when a signature does not hold (the check that\n"
+    "failed is named), when bytes follow the certificate table or a signature in it, when\n"
+    "the table cannot be read, when no signature has a digest it checks, and with --signer\n"
+    "when a signature is another certificate's or there is none, and when its profile\n"
+    "cannot be read (such a launcher reports itself damaged). Unauthenticated attributes\n"
+    "are shown, not refused: Windows accepts them and the launcher never reads them. A\n"
+    "launcher without the checksum record is reported as unchecked, as the launcher\n"
+    "extracts it unchecked.\n";
 
 const char kExtractHelp[] =
     "usage: sfxpack extract LAUNCHER OUTPUT\n"
@@ -189,17 +194,17 @@ int UnknownOption(FILE* err, const char* option, const char* help)
     return UsageError(err, problem.c_str(), help);
 }
 
-// The positional arguments, and the value of one --key where key asks for it;
-// the first option the command does not take, if any.
+// The positional arguments, and the value of one option named name where
+// value asks for it; the first option the command does not take, if any.
 const char* Positionals(int argc, const char* const* argv, std::vector<const char*>* positionals,
-                        const char** key = nullptr)
+                        const char* name = nullptr, const char** value = nullptr)
 {
     bool options = true;
     for (int i = 0; i < argc; ++i) {
         if (options && EndsOptions(argv[i]))
             options = false;
-        else if (options && key != nullptr && *key == nullptr && strcmp(argv[i], "--key") == 0 && i + 1 < argc)
-            *key = argv[++i];
+        else if (options && value != nullptr && *value == nullptr && strcmp(argv[i], name) == 0 && i + 1 < argc)
+            *value = argv[++i];
         else if (options && IsOption(argv[i]))
             return argv[i];
         else
@@ -247,12 +252,17 @@ int RunPack(int argc, const char* const* argv, const char* const* text, FILE* ou
 
 int RunInspect(int argc, const char* const* argv, FILE* out, FILE* err)
 {
+    const char* signer = nullptr;
     std::vector<const char*> args;
-    if (const char* option = Positionals(argc, argv, &args))
+    // A --signer left over is a second one, or one without its value.
+    const char* option = Positionals(argc, argv, &args, "--signer", &signer);
+    if (option != nullptr && strcmp(option, "--signer") == 0)
+        return UsageError(err, "inspect takes one --signer CERT", kInspectHelp);
+    if (option != nullptr)
         return UnknownOption(err, option, kInspectHelp);
     if (args.size() != 1)
         return UsageError(err, "inspect takes one LAUNCHER", kInspectHelp);
-    return InspectLauncher(args[0], out, err);
+    return InspectLauncher(args[0], signer, out, err);
 }
 
 int RunExtract(int argc, const char* const* argv, FILE* out, FILE* err)
@@ -270,7 +280,7 @@ int RunEncode(int argc, const char* const* argv, FILE* out, FILE* err)
     const char* keyText = nullptr;
     std::vector<const char*> args;
     // A --key left over is a second one, or one without its value.
-    const char* option = Positionals(argc, argv, &args, &keyText);
+    const char* option = Positionals(argc, argv, &args, "--key", &keyText);
     if (option != nullptr && strcmp(option, "--key") != 0)
         return UnknownOption(err, option, kConfigHelp);
     uint8_t key[4];

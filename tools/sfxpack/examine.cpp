@@ -69,14 +69,16 @@ void PrintImageChecksum(FILE* out, LauncherFile* launcher)
 }
 
 // The records, and why the signatures refuse the launcher, if they do.
-std::string PrintRecords(FILE* out, LauncherFile* launcher, const Records& records)
+std::string PrintRecords(FILE* out, LauncherFile* launcher, const Records& records, const SignerPin& pin)
 {
     std::string signatureProblem;
     if (records.isSigned) {
         fprintf(out, "signed: yes (certificate table at %u, %u bytes)\n", records.certificate, records.certificateSize);
-        signatureProblem = CheckSignatures(launcher, records.certificate, records.certificateSize, out);
+        signatureProblem = CheckSignatures(launcher, records.certificate, records.certificateSize, pin, out);
     } else {
         fputs("signed: no\n", out);
+        if (!pin.fingerprint.empty())
+            signatureProblem = "is not signed, and --signer asks for its signer";
     }
     PrintImageChecksum(out, launcher);
     if (records.hasLength)
@@ -130,14 +132,14 @@ int CheckIntegrity(const char* path, LauncherFile* launcher, FILE* out, FILE* er
     return kToolOk;
 }
 
-int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FILE* err)
+int InspectOpenLauncher(const char* path, LauncherFile* launcher, const SignerPin& pin, FILE* out, FILE* err)
 {
     const PayloadPlan& plan = launcher->plan;
     fprintf(out, "payload offset: %u\npayload size: %u\n", plan.offset, plan.length);
     Records records = ReadRecords(*launcher);
     // A launcher changed after signing is told after everything else, which
     // says where the change lies.
-    std::string signatureProblem = PrintRecords(out, launcher, records);
+    std::string signatureProblem = PrintRecords(out, launcher, records, pin);
     std::string profileProblem = PrintBranding(out, launcher->file, launcher->size, launcher->headers);
     if (!launcher->planned)
         return RefuseMissingPackage(path, *launcher, err);
@@ -164,12 +166,16 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, FILE* out, FIL
 
 }  // namespace
 
-int InspectLauncher(const char* launcherPath, FILE* out, FILE* err)
+int InspectLauncher(const char* launcherPath, const char* signer, FILE* out, FILE* err)
 {
+    SignerPin pin;
+    std::string problem = signer != nullptr ? ReadSignerPin(signer, &pin) : std::string();
+    if (!problem.empty())
+        return Refuse(err, "%s", problem.c_str());
     LauncherFile launcher;
     int status = OpenLauncher(launcherPath, &launcher, err);
     if (status == kToolOk)
-        status = InspectOpenLauncher(launcherPath, &launcher, out, err);
+        status = InspectOpenLauncher(launcherPath, &launcher, pin, out, err);
     CloseLauncher(&launcher);
     return status;
 }

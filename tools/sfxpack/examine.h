@@ -3,7 +3,9 @@
 
 #include <stdio.h>
 
-// Prints the payload offset and size, the signature and recorded package
+// Prints the payload offset and size, the signatures and recorded package
 // length, and the package header; refuses a file that is not a PE image, is
-// shorter than its image, or whose header the launcher would reject.
-int InspectLauncher(const char* launcherPath, FILE* out, FILE* err);
+// shorter than its image, whose header the launcher would reject, or whose
+// signatures do not hold. With a signer (a certificate file or its SHA-256,
+// else nullptr), also one not signed, or signed by another certificate.
+int InspectLauncher(const char* launcherPath, const char* signer, FILE* out, FILE* err);

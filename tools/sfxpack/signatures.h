@@ -9,25 +9,41 @@
 #include <string>
 #include <vector>
 
-enum DigestAlgorithm {
-    kDigestSha1,
-    kDigestSha256,
-    kDigestUnchecked,  // one the tool does not compute
-};
+#include "crypto.h"
 
 struct SignatureRecord {
     uint32_t nestedIn;  // 0, or the number (from 1) of the signature that holds this one
     DigestAlgorithm algorithm;
-    std::string algorithmName;    // "SHA-256", "SHA-512", or the identifier in dotted form
-    std::vector<uint8_t> digest;  // the file's digest as the signature states it
-    std::string signer;           // the signing certificate's common name; empty when it cannot be read
+    std::string algorithmName;    // "SHA-256", "MD5", or "an unknown algorithm's"
+    std::vector<uint8_t> digest;  // the file's digest as the signed content states it
+    // The signed content (the file's digest and its description) against the
+    // signed attributes' messageDigest, and the signer's signature over those
+    // attributes: Authenticode's chain from the file to the signer's key.
+    bool contentMatches;
+    bool signatureHolds;
+    std::vector<uint8_t> fingerprint;  // the SHA-256 of the signer's certificate; empty when the table lacks it
+    std::string signer;                // the certificate's common name; empty when it cannot be shown
 };
 
-// 1 and every signature of every PKCS#7 entry, each followed by those nested
-// in it. 0 and the reason in *problem when the table is not what signing
-// tools write: an entry or a DER length that runs past what holds it, a form
-// DER does not allow, an element that is not where Authenticode puts it,
-// nesting or a count past their bounds, an entry of another kind or bytes
-// besides the alignment's zeros, which no digest would cover.
-int ReadSignatures(const uint8_t* table, uint32_t size, std::vector<SignatureRecord>* signatures,
-                   const char** problem);
+// Bytes in the table that no signature covers: an unauthenticated attribute
+// that is neither a nested signature nor a timestamp, or bytes after a
+// signature's PKCS#7 besides the alignment's zeros.
+const uint32_t kNowhere = 0xFFFFFFFFu;
+
+struct UncoveredBytes {
+    uint32_t offset;  // from the start of the table; kNowhere when not found as the platform spelled it
+    uint32_t size;
+    bool trailing;  // after a signature's PKCS#7, where Windows' padding check refuses them too
+    std::string what;
+};
+
+struct SignatureTable {
+    std::vector<SignatureRecord> signatures;  // each followed by those nested in it
+    std::vector<UncoveredBytes> uncovered;
+};
+
+// Empty, or why the table is not what signing tools write: an entry or a DER
+// length that runs past what holds it, PKCS#7 the platform cannot decode,
+// signed content that is not Authenticode's, nesting or a count past their
+// bounds, an entry of another kind.
+std::string ReadSignatures(const uint8_t* table, uint32_t size, SignatureTable* signatures);
