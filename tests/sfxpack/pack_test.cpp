@@ -77,6 +77,8 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
           dir + "tiny.exe"},
          "version numbers: file 10.1.190.0, product 10.1.190.0\nversion string: CompanyName=Корвелла\n"
          "version string: ProductVersion=10.01.190 beta\nversion string: Comments=\uFFFD[2J\n"},
+        // The parts not given are zero, the same on every pack.
+        {{strings, "FileVersion=10"}, "version numbers: file 10.0.0.0, product 10.1.190.0\n"},
         {{"--icon", dir + "p.upd"}, "p.upd is not an icon file: its header is not that of an icon file\n"},
         {{"--icon", dir + "empty.ico"}, "empty.ico is not an icon file: it holds no images\n"},
         {{"--icon", dir + "cut.ico"}, "cut.ico is not an icon file: image 2 reaches past the end of the file\n"},
