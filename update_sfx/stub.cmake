@@ -24,7 +24,9 @@ target_link_options(update_sfx PRIVATE -nostdlib -nostartfiles -e ${sfx_stub_ent
     -Wl,--dynamicbase,--nxcompat,--tsaware,--no-seh,--gc-sections
     -Wl,--major-subsystem-version,5,--minor-subsystem-version,0
     -Wl,-T,${CMAKE_CURRENT_SOURCE_DIR}/stub.ld)
-set_target_properties(update_sfx PROPERTIES LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/stub.ld)
+# The linker script and the post-link step below shape the stub: a change to either relinks it.
+set_target_properties(update_sfx PROPERTIES
+    LINK_DEPENDS "${CMAKE_CURRENT_SOURCE_DIR}/stub.ld;${PROJECT_SOURCE_DIR}/cmake/run_from_swap.pl")
 # Nothing of the C and C++ runtimes may be linked by default.
 set_target_properties(update_sfx PROPERTIES LINKER_LANGUAGE CXX)
 
