@@ -6,10 +6,17 @@ build_win64=$build_root/win64
 build_host=$build_root/host
 jobs=$(nproc)
 
+# The first N lines of FILE that match the extended PATTERN, or none. Safe under
+# pipefail, where a grep that finds nothing would fail the pipeline and stop the
+# script before it said why.
+first_matches() {
+    grep -E "$2" "$3" | head -n "$1" || true
+}
+
 # Builds quietly; on failure shows the end of the build log.
 build_quietly() {
     if ! cmake --build "$1" -j "$jobs" >"$1/build.log" 2>&1; then
-        grep -E 'error|Error' "$1/build.log" | head -40
+        first_matches 40 'error|Error' "$1/build.log"
         tail -20 "$1/build.log"
         return 1
     fi

@@ -3,6 +3,7 @@
 #include "version_record.h"
 
 #include <stdio.h>
+#include <algorithm>
 
 #include "byte_fields.h"
 
@@ -123,9 +124,11 @@ bool Refuse(std::string* error, const std::string& reason)
 
 enum Dotted { kNotDotted, kDottedTooLarge, kDottedNumbers };
 
-// One to four dotted numbers, as the record's numeric versions hold them.
+// One to four dotted numbers, as the record's numeric versions hold them; the
+// parts not given are zero, so that the same text always gives the same record.
 Dotted ParseDotted(const std::string& text, uint16_t parts[4], std::string* tooLarge)
 {
+    std::fill(parts, parts + 4, uint16_t{0});
     size_t i = 0, count = 0;
     for (;;) {
         size_t start = i;
