@@ -285,6 +285,9 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
                           + "other/certificate.pem' -out '" + dir + "other.der'",
                       dir + "other.log"));
     ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "another.exe", "", dir + "other"));
+    // Another signer's MD5 signature, whose digest goes unchecked, around the genuine one.
+    ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "md5other.exe", "-h md5", dir + "other"));
+    ASSERT_TRUE(SignLauncher(dir, "md5other.exe", "wrapped.exe", "-nest"));
     std::string otherKey = Replaced(ReadFile(dir + "another.exe"), ReadFile(dir + "other.der"), ReadFile(dir + "genuine.der"));
     std::string fingerprint = CertificateField(dir, genuine, "-fingerprint -sha256");
     const std::string kChanged = "was changed after it was signed: ";
@@ -319,6 +322,7 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
         {"pinned.exe", launcher_, 1, "", genuine},
         {"fingerprint.exe", launcher_, 1, "", fingerprint},
         {"another.exe", ReadFile(dir + "another.exe"), 1, kOtherSigner, genuine},
+        {"wrapped.exe", ReadFile(dir + "wrapped.exe"), 2, kOtherSigner, genuine},
         {"unsigned.exe", ReadFile(dir + "unsigned.exe"), 0, "is not signed, and --signer asks for its signer", genuine},
         {"blob.exe", ReadFile(dir + "blob.exe"), 1, "", ""},
     };
