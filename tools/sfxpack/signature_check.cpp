@@ -107,7 +107,8 @@ std::string Failure(uint32_t number, const SignatureRecord& signature, const Fil
         return std::string();
     if (!signature.contentMatches)
         return "was changed after it was signed: the signed content of " + which
-               + " (the file's digest) does not match its signed attributes' messageDigest";
+               + " (the file's digest) does not match its signed attributes' messageDigest, or they do not hold "
+                 "one messageDigest and one contentType of Authenticode's";
     if (signature.digest != digests.values[signature.algorithm])
         return "was changed after it was signed: the " + signature.algorithmName + " digest of " + which
                + " does not match the file";
