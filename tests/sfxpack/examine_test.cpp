@@ -294,24 +294,34 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
     ASSERT_TRUE(SignLauncher(dir, "md5other.exe", "wrapped.exe", "-nest"));
     std::string otherKey = Replaced(ReadFile(dir + "another.exe"), ReadFile(dir + "other.der"), ReadFile(dir + "genuine.der"));
     std::string fingerprint = CertificateField(dir, genuine, "-fingerprint -sha256");
-    // Content of another kind the genuine key signed (here the launcher's own
-    // indirect data, by openssl cms), relabelled as Authenticode's: only its
-    // signed contentType still names the other kind.
+    // The launcher's own indirect data signed by openssl cms as content of
+    // this type, its content made Authenticode's SEQUENCE, as a table entry.
     const std::string kIndirectData = FromHex("060a2b060104018237020104");
     size_t indirect = launcher_.find(kIndirectData) + kIndirectData.size();
     ASSERT_EQ(launcher_.substr(indirect + 2, 1), "\x30");
     std::string octets = launcher_.substr(indirect + 4, static_cast<uint8_t>(launcher_[indirect + 3]));
     ASSERT_LT(octets.size(), 0x80u);
     WriteFile(dir + "octets.bin", octets);
-    ASSERT_TRUE(Shell("openssl cms -sign -binary -nodetach -nosmimecap -md sha256 -econtent_type 1.3.6.1.4.1.311.2.1.5 "
-                      "-signer '" + genuine + "' -inkey '" SFXPACK_WORK_DIR "/certificate/key.pem' -in '" + dir
-                          + "octets.bin' -outform DER -out '" + dir + "other.p7'",
-                      dir + "cms.log"));
     std::string length = std::string(1, static_cast<char>(octets.size()));
-    std::string relabelled = Replaced(ReadFile(dir + "other.p7"), FromHex("060a2b060104018237020105"), kIndirectData);
-    relabelled = Replaced(relabelled, "\x04" + length + octets, "\x30" + length + octets);
-    relabelled = Record("", static_cast<uint32_t>(relabelled.size() + 8)) + FromHex("00020200") + relabelled;
-    relabelled += std::string((8 - relabelled.size() % 8) % 8, '\0');
+    const std::string kGenuineSigner = "-signer '" + genuine + "' -inkey '" SFXPACK_WORK_DIR "/certificate/key.pem'";
+    auto cmsSigned = [&](const std::string& contentType, const std::string& signers) {
+        EXPECT_TRUE(Shell("openssl cms -sign -binary -nodetach -nosmimecap -md sha256 -econtent_type " + contentType + " "
+                              + signers + " -in '" + dir + "octets.bin' -outform DER -out '" + dir + "cms.p7'",
+                          dir + "cms.log"));
+        std::string der = Replaced(ReadFile(dir + "cms.p7"), "\x04" + length + octets, "\x30" + length + octets);
+        der = Record("", static_cast<uint32_t>(der.size() + 8)) + FromHex("00020200") + der;
+        return der + std::string((8 - der.size() % 8) % 8, '\0');
+    };
+    // Content of another kind the genuine key signed, relabelled as
+    // Authenticode's: only its signed contentType still names the other kind.
+    std::string relabelled = Replaced(cmsSigned("1.3.6.1.4.1.311.2.1.5", kGenuineSigner),
+                                      FromHex("060a2b060104018237020105"), kIndirectData);
+    // The genuine signer and a stranger in one PKCS#7.
+    ASSERT_TRUE(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj /CN=stranger -keyout '" + dir
+                          + "stranger.key' -out '" + dir + "stranger.pem'",
+                      dir + "stranger.log"));
+    std::string twoSigners =
+        cmsSigned("1.3.6.1.4.1.311.2.1.4", kGenuineSigner + " -signer '" + dir + "stranger.pem' -inkey '" + dir + "stranger.key'");
     const std::string kChanged = "was changed after it was signed: ";
     const std::string kContent = "the signed content of signature 1 (the file's digest) does not match its signed "
                                  "attributes' messageDigest";
@@ -339,6 +349,8 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
         {"digest.exe", Replaced(launcher_, stated, edited), 1, kChanged + kContent, ""},
         {"relabelled.exe", WithImageChecksum(withTable(ReadFile(dir + "unsigned.exe"), relabelled)), 1,
          kChanged + kContent, ""},
+        {"twosigners.exe", WithImageChecksum(withTable(ReadFile(dir + "unsigned.exe"), twoSigners)), -1,
+         "a signature's PKCS#7 has 2 signers, where Authenticode's has one", ""},
         {"attribute.exe", WithImageChecksum(Replaced(launcher_, kSigningTime + time, kSigningTime + later)), 1,
          "is not vouched for by its signer: signature 1's signature over its signed attributes does not hold", ""},
         {"otherkey.exe", WithImageChecksum(otherKey), 1,

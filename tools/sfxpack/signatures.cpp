@@ -245,6 +245,11 @@ bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn
     Der octets;
     if (message.contentType != kIndirectData || !ReadIndirectData(message.content, &octets, &shared, walk))
         return Fail(walk, kNotIndirectData);
+    // Authenticode's one signer: with none, the certificates and content would
+    // ride along unchecked; a second is one Windows does not look at.
+    if (message.signers.size() != 1)
+        return Fail(walk, "a signature's PKCS#7 has " + std::to_string(message.signers.size())
+                              + " signers, where Authenticode's has one");
     for (const MessageSigner& signer : message.signers) {
         if (walk->found->signatures.size() >= kMaxSignatures)
             return Fail(walk, "it holds more signatures than any signing tool writes");
