@@ -274,16 +274,20 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
         return bytes;
     };
     std::string stated = FromHex(OsslsigncodeDigests(dir + "signed.exe").at(0).stated);
-    // The forgery: a genuine signer's table after another package, pointed at
-    // by the directory entry, with the stored digest overwritten by the file's.
+    // bytes padded as a signing tool pads them, then a table, the directory entry pointing at it.
+    auto withTable = [&](std::string bytes, const std::string& added) {
+        bytes += std::string((8 - bytes.size() % 8) % 8, '\0');
+        bytes.replace(entry, 8, Record("", static_cast<uint32_t>(bytes.size())) + Record("", static_cast<uint32_t>(added.size())));
+        return bytes + added;
+    };
+    // The forgery: a genuine signer's table after another package, with the
+    // stored digest overwritten by the file's.
     auto forged = [&]() {
         PackInto(dir, "other.exe", package_ + "another package");
-        std::string bytes = ReadFile(dir + "other.exe");
-        bytes += std::string((8 - bytes.size() % 8) % 8, '\0');
-        bytes.replace(entry, 8, Record("", static_cast<uint32_t>(bytes.size())) + Record("", size));
-        WriteFile(dir + "forged.exe", bytes + launcher_.substr(certificate, size));
+        std::string bytes = withTable(ReadFile(dir + "other.exe"), launcher_.substr(certificate, size));
+        WriteFile(dir + "forged.exe", bytes);
         std::string own = FromHex(OsslsigncodeDigests(dir + "forged.exe").at(0).calculated);
-        return WithImageChecksum(Replaced(bytes + launcher_.substr(certificate, size), stated, own));
+        return WithImageChecksum(Replaced(bytes, stated, own));
     };
     std::string edited = stated;
     edited[5] ^= 0x01;
@@ -302,8 +306,39 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
                           + "other/certificate.pem' -out '" + dir + "other.der'",
                       dir + "other.log"));
     ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "another.exe", "", dir + "other"));
+    // Another signer's MD5 signature, whose digest goes unchecked, around the genuine one.
+    ASSERT_TRUE(SignLauncher(dir, "unsigned.exe", "md5other.exe", "-h md5", dir + "other"));
+    ASSERT_TRUE(SignLauncher(dir, "md5other.exe", "wrapped.exe", "-nest"));
     std::string otherKey = Replaced(ReadFile(dir + "another.exe"), ReadFile(dir + "other.der"), ReadFile(dir + "genuine.der"));
     std::string fingerprint = CertificateField(dir, genuine, "-fingerprint -sha256");
+    // The launcher's own indirect data signed by openssl cms as content of
+    // this type, its content made Authenticode's SEQUENCE, as a table entry.
+    const std::string kIndirectData = FromHex("060a2b060104018237020104");
+    size_t indirect = launcher_.find(kIndirectData) + kIndirectData.size();
+    ASSERT_EQ(launcher_.substr(indirect + 2, 1), "\x30");
+    std::string octets = launcher_.substr(indirect + 4, static_cast<uint8_t>(launcher_[indirect + 3]));
+    ASSERT_LT(octets.size(), 0x80u);
+    WriteFile(dir + "octets.bin", octets);
+    std::string length = std::string(1, static_cast<char>(octets.size()));
+    const std::string kGenuineSigner = "-signer '" + genuine + "' -inkey '" SFXPACK_WORK_DIR "/certificate/key.pem'";
+    auto cmsSigned = [&](const std::string& contentType, const std::string& signers) {
+        EXPECT_TRUE(Shell("openssl cms -sign -binary -nodetach -nosmimecap -md sha256 -econtent_type " + contentType + " "
+                              + signers + " -in '" + dir + "octets.bin' -outform DER -out '" + dir + "cms.p7'",
+                          dir + "cms.log"));
+        std::string der = Replaced(ReadFile(dir + "cms.p7"), "\x04" + length + octets, "\x30" + length + octets);
+        der = Record("", static_cast<uint32_t>(der.size() + 8)) + FromHex("00020200") + der;
+        return der + std::string((8 - der.size() % 8) % 8, '\0');
+    };
+    // Content of another kind the genuine key signed, relabelled as
+    // Authenticode's: only its signed contentType still names the other kind.
+    std::string relabelled = Replaced(cmsSigned("1.3.6.1.4.1.311.2.1.5", kGenuineSigner),
+                                      FromHex("060a2b060104018237020105"), kIndirectData);
+    // The genuine signer and a stranger in one PKCS#7.
+    ASSERT_TRUE(Shell("openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj /CN=stranger -keyout '" + dir
+                          + "stranger.key' -out '" + dir + "stranger.pem'",
+                      dir + "stranger.log"));
+    std::string twoSigners =
+        cmsSigned("1.3.6.1.4.1.311.2.1.4", kGenuineSigner + " -signer '" + dir + "stranger.pem' -inkey '" + dir + "stranger.key'");
     const std::string kChanged = "was changed after it was signed: ";
     const std::string kContent = "the signed content of signature 1 (the file's digest) does not match its signed "
                                  "attributes' messageDigest";
@@ -329,6 +364,10 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
          "has signatures that cannot be checked: the certificate table reaches past the end of the file", ""},
         {"forged.exe", forged(), 1, kChanged + kContent, ""},
         {"digest.exe", Replaced(launcher_, stated, edited), 1, kChanged + kContent, ""},
+        {"relabelled.exe", WithImageChecksum(withTable(ReadFile(dir + "unsigned.exe"), relabelled)), 1,
+         kChanged + kContent, ""},
+        {"twosigners.exe", WithImageChecksum(withTable(ReadFile(dir + "unsigned.exe"), twoSigners)), -1,
+         "a signature's PKCS#7 has 2 signers, where Authenticode's has one", ""},
         {"attribute.exe", WithImageChecksum(Replaced(launcher_, kSigningTime + time, kSigningTime + later)), 1,
          "is not vouched for by its signer: signature 1's signature over its signed attributes does not hold", ""},
         {"otherkey.exe", WithImageChecksum(otherKey), 1,
@@ -336,6 +375,7 @@ TEST_F(SignedLauncher, EachSignaturesDigestIsCheckedAgainstTheFile)
         {"pinned.exe", launcher_, 1, "", genuine},
         {"fingerprint.exe", launcher_, 1, "", fingerprint},
         {"another.exe", ReadFile(dir + "another.exe"), 1, kOtherSigner, genuine},
+        {"wrapped.exe", ReadFile(dir + "wrapped.exe"), 2, kOtherSigner, genuine},
         {"unsigned.exe", ReadFile(dir + "unsigned.exe"), 0, "is not signed, and --signer asks for its signer", genuine},
         {"blob.exe", ReadFile(dir + "blob.exe"), 1, "", ""},
     };

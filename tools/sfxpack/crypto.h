@@ -36,11 +36,11 @@ struct MessageAttribute {
 };
 
 struct MessageSigner {
-    std::string digestType;              // the signer's digest algorithm, dotted
-    std::vector<uint8_t> messageDigest;  // the signed attributes' messageDigest; empty when they hold none
-    std::vector<uint8_t> certificate;    // the signer's certificate as DER; empty when the message lacks it
+    std::string digestType;            // the signer's digest algorithm, dotted
+    std::vector<uint8_t> certificate;  // the signer's certificate as DER; empty when the message lacks it
     std::string commonName;              // its subject's common name, UTF-8; empty when it has none
     bool signatureHolds;                 // the signature over the signed attributes, with that certificate
+    std::vector<MessageAttribute> signedAttributes;
     std::vector<MessageAttribute> unsignedAttributes;
 };
 

@@ -66,6 +66,19 @@ std::string CommonName(X509* certificate)
     return name;
 }
 
+std::vector<MessageAttribute> Attributes(STACK_OF(X509_ATTRIBUTE)* attributes)
+{
+    std::vector<MessageAttribute> read;
+    for (int i = 0; i < sk_X509_ATTRIBUTE_num(attributes); ++i) {
+        X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(attributes, i);
+        MessageAttribute one = {Dotted(X509_ATTRIBUTE_get0_object(attribute)), {}};
+        for (int j = 0; j < X509_ATTRIBUTE_count(attribute); ++j)
+            one.values.push_back(TypeDer(X509_ATTRIBUTE_get0_type(attribute, j)));
+        read.push_back(one);
+    }
+    return read;
+}
+
 // The signer's signature over its signed attributes, as received (the order
 // they came in), checked with the certificate's key: what PKCS7_signatureVerify
 // does once it has compared the messageDigest, which the caller compares.
@@ -89,10 +102,8 @@ bool SignatureHolds(PKCS7_SIGNER_INFO* signer, X509* certificate)
 
 MessageSigner ReadSigner(PKCS7* message, PKCS7_SIGNER_INFO* info)
 {
-    MessageSigner signer = {Dotted(info->digest_alg->algorithm), {}, {}, std::string(), false, {}};
-    ASN1_OCTET_STRING* digest = PKCS7_digest_from_attributes(info->auth_attr);
-    if (digest != nullptr)
-        signer.messageDigest = Bytes(digest->data, digest->length);
+    MessageSigner signer = {Dotted(info->digest_alg->algorithm), {}, std::string(), false,
+                            Attributes(info->auth_attr), Attributes(info->unauth_attr)};
     X509* certificate = X509_find_by_issuer_and_serial(message->d.sign->cert, info->issuer_and_serial->issuer,
                                                        info->issuer_and_serial->serial);
     if (certificate != nullptr) {
@@ -102,13 +113,6 @@ MessageSigner ReadSigner(PKCS7* message, PKCS7_SIGNER_INFO* info)
         OPENSSL_free(der);
         signer.commonName = CommonName(certificate);
         signer.signatureHolds = SignatureHolds(info, certificate);
-    }
-    for (int i = 0; i < sk_X509_ATTRIBUTE_num(info->unauth_attr); ++i) {
-        X509_ATTRIBUTE* attribute = sk_X509_ATTRIBUTE_value(info->unauth_attr, i);
-        MessageAttribute read = {Dotted(X509_ATTRIBUTE_get0_object(attribute)), {}};
-        for (int j = 0; j < X509_ATTRIBUTE_count(attribute); ++j)
-            read.values.push_back(TypeDer(X509_ATTRIBUTE_get0_type(attribute, j)));
-        signer.unsignedAttributes.push_back(read);
     }
     return signer;
 }

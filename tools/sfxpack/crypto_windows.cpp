@@ -69,18 +69,17 @@ std::vector<uint8_t> Bytes(const CRYPT_DATA_BLOB& blob)
     return std::vector<uint8_t>(blob.pbData, blob.pbData + blob.cbData);
 }
 
-std::vector<uint8_t> MessageDigest(const CRYPT_ATTRIBUTES& attributes)
+std::vector<MessageAttribute> Attributes(const CRYPT_ATTRIBUTES& attributes)
 {
-    PCRYPT_ATTRIBUTE attribute = CertFindAttribute(szOID_PKCS_9_MESSAGE_DIGEST, attributes.cAttr, attributes.rgAttr);
-    CRYPT_DATA_BLOB* digest = nullptr;
-    DWORD size = 0;
-    if (attribute == nullptr || attribute->cValue != 1
-        || !CryptDecodeObjectEx(kEncoding, X509_OCTET_STRING, attribute->rgValue[0].pbData, attribute->rgValue[0].cbData,
-                                CRYPT_DECODE_ALLOC_FLAG, nullptr, &digest, &size))
-        return std::vector<uint8_t>();
-    std::vector<uint8_t> bytes = Bytes(*digest);
-    LocalFree(digest);
-    return bytes;
+    std::vector<MessageAttribute> read;
+    for (DWORD i = 0; i < attributes.cAttr; ++i) {
+        const CRYPT_ATTRIBUTE& attribute = attributes.rgAttr[i];
+        MessageAttribute one = {attribute.pszObjId != nullptr ? attribute.pszObjId : "", {}};
+        for (DWORD j = 0; j < attribute.cValue; ++j)
+            one.values.push_back(Bytes(attribute.rgValue[j]));
+        read.push_back(one);
+    }
+    return read;
 }
 
 std::string CommonName(PCCERT_CONTEXT certificate)
@@ -119,14 +118,8 @@ std::string ReadSigner(HCRYPTMSG message, HCERTSTORE store, DWORD index, Message
         return SystemError("CryptMsgGetParam(CMSG_SIGNER_INFO_PARAM)");
     const CMSG_SIGNER_INFO* info = reinterpret_cast<const CMSG_SIGNER_INFO*>(bytes.data());
     signer->digestType = info->HashAlgorithm.pszObjId != nullptr ? info->HashAlgorithm.pszObjId : "";
-    signer->messageDigest = MessageDigest(info->AuthAttrs);
-    for (DWORD i = 0; i < info->UnauthAttrs.cAttr; ++i) {
-        const CRYPT_ATTRIBUTE& attribute = info->UnauthAttrs.rgAttr[i];
-        MessageAttribute read = {attribute.pszObjId != nullptr ? attribute.pszObjId : "", {}};
-        for (DWORD j = 0; j < attribute.cValue; ++j)
-            read.values.push_back(Bytes(attribute.rgValue[j]));
-        signer->unsignedAttributes.push_back(read);
-    }
+    signer->signedAttributes = Attributes(info->AuthAttrs);
+    signer->unsignedAttributes = Attributes(info->UnauthAttrs);
     ReadCertificate(message, store, index, signer);
     return std::string();
 }

@@ -98,17 +98,20 @@ std::string Failure(uint32_t number, const SignatureRecord& signature, const Fil
         return "is not vouched for by its signer: " + which
                + "'s signature over its signed attributes does not hold for the certificate it names (the "
                  "attributes were changed after signing, or another key made it)";
+    // Pinned before the digest is looked at: a signature whose digest goes
+    // unchecked still names a signer, and Windows shows the first one's.
+    if (!pin.fingerprint.empty() && signature.fingerprint != pin.fingerprint)
+        return "is not signed by the certificate --signer names: " + which + " was made by the certificate SHA-256 "
+               + HexText(signature.fingerprint);
     if (signature.algorithm == kDigestUnknown)
         return std::string();
     if (!signature.contentMatches)
         return "was changed after it was signed: the signed content of " + which
-               + " (the file's digest) does not match its signed attributes' messageDigest";
-    if (signature.algorithm != kDigestUnknown && signature.digest != digests.values[signature.algorithm])
+               + " (the file's digest) does not match its signed attributes' messageDigest, or they do not hold "
+                 "one messageDigest and one contentType of Authenticode's";
+    if (signature.digest != digests.values[signature.algorithm])
         return "was changed after it was signed: the " + signature.algorithmName + " digest of " + which
                + " does not match the file";
-    if (!pin.fingerprint.empty() && signature.fingerprint != pin.fingerprint)
-        return "is not signed by the certificate --signer names: " + which + " was made by the certificate SHA-256 "
-               + HexText(signature.fingerprint);
     return std::string();
 }
 

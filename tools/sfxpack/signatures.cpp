@@ -30,6 +30,10 @@ const uint8_t kLongLength = 0x80;
 const uint32_t kMaxLengthBytes = 4;
 
 const char kIndirectData[] = "1.3.6.1.4.1.311.2.1.4";
+// The signed attributes that bind the signed content: its type and its digest.
+const char kContentTypeAttribute[] = "1.2.840.113549.1.9.3";
+const char kMessageDigestAttribute[] = "1.2.840.113549.1.9.4";
+const uint8_t kIndirectDataDer[] = {0x06, 0x0A, 0x2B, 0x06, 0x01, 0x04, 0x01, 0x82, 0x37, 0x02, 0x01, 0x04};
 const char kNestedSignature[] = "1.3.6.1.4.1.311.2.4.1";
 // A timestamp is a signature of its own over the signer's: Authenticode's
 // countersignature, or an RFC 3161 token.
@@ -164,6 +168,37 @@ std::vector<uint8_t> DigestOf(DigestAlgorithm algorithm, const uint8_t* data, si
 
 bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn, Walk* walk);
 
+// The value of the signed attribute of this type when there is exactly one
+// with one value: with two, which one counts would be the reader's guess.
+const std::vector<uint8_t>* SoleValue(const MessageSigner& signer, const char* type)
+{
+    const std::vector<uint8_t>* value = nullptr;
+    for (const MessageAttribute& attribute : signer.signedAttributes) {
+        if (attribute.type != type)
+            continue;
+        if (value != nullptr || attribute.values.size() != 1)
+            return nullptr;
+        value = &attribute.values[0];
+    }
+    return value;
+}
+
+// The messageDigest the signer signed for Authenticode's content: empty unless
+// the signed contentType names that content, so that a signature the same key
+// made over content of another kind cannot be relabelled as a launcher's.
+std::vector<uint8_t> SignedDigest(const MessageSigner& signer)
+{
+    const std::vector<uint8_t>* type = SoleValue(signer, kContentTypeAttribute);
+    const std::vector<uint8_t>* digest = SoleValue(signer, kMessageDigestAttribute);
+    if (type == nullptr || digest == nullptr
+        || !std::equal(type->begin(), type->end(), std::begin(kIndirectDataDer), std::end(kIndirectDataDer)))
+        return std::vector<uint8_t>();
+    Der value = {digest->data(), static_cast<uint32_t>(digest->size())}, octets;
+    if (!NextElementTagged(&value, kTagOctetString, &octets) || value.size != 0)
+        return std::vector<uint8_t>();
+    return std::vector<uint8_t>(octets.data, octets.data + octets.size);
+}
+
 // An attribute value's place in the table: the first place its own bytes
 // are (the platform hands them over as the table spells them); kNowhere when
 // they are not there as they are.
@@ -210,6 +245,11 @@ bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn
     Der octets;
     if (message.contentType != kIndirectData || !ReadIndirectData(message.content, &octets, &shared, walk))
         return Fail(walk, kNotIndirectData);
+    // Authenticode's one signer: with none, the certificates and content would
+    // ride along unchecked; a second is one Windows does not look at.
+    if (message.signers.size() != 1)
+        return Fail(walk, "a signature's PKCS#7 has " + std::to_string(message.signers.size())
+                              + " signers, where Authenticode's has one");
     for (const MessageSigner& signer : message.signers) {
         if (walk->found->signatures.size() >= kMaxSignatures)
             return Fail(walk, "it holds more signatures than any signing tool writes");
@@ -218,9 +258,11 @@ bool ReadMessage(const uint8_t* der, uint32_t size, int depth, uint32_t nestedIn
         // A signer whose digest the tool does not compute leaves the whole signature unchecked.
         if (known == nullptr || known->algorithm == kDigestUnknown)
             record.algorithm = kDigestUnknown;
-        else
-            record.contentMatches = !signer.messageDigest.empty()
-                                    && DigestOf(known->algorithm, octets.data, octets.size) == signer.messageDigest;
+        else {
+            std::vector<uint8_t> signedDigest = SignedDigest(signer);
+            record.contentMatches = !signedDigest.empty()
+                                    && DigestOf(known->algorithm, octets.data, octets.size) == signedDigest;
+        }
         record.signatureHolds = signer.signatureHolds;
         if (!signer.certificate.empty())
             record.fingerprint = DigestOf(kDigestSha256, signer.certificate.data(), signer.certificate.size());
