@@ -152,8 +152,9 @@ TEST(Pack, BrandsTheLauncherWithAnIconAndVersionStringsOrRefuses)
         Shell("/usr/bin/python3 '" + std::string(SFXPACK_SOURCE_DIR) + "/tests/sfxpack/pe_check.py' '" + stubPath
                   + "' '" + dir + "out.exe'",
               dir + "pe.log");
-        EXPECT_EQ(ReadFile(dir + "pe.log"), c.result.substr(0, c.result.find('\n') + 1)
-                                                + (c.args[0] == "--icon" ? "icon images: 2\n" : ""));
+        // A profile is no version record: pefile shows nothing of it.
+        std::string shown = c.args[0] == "--profile" ? "" : c.result.substr(0, c.result.find('\n') + 1);
+        EXPECT_EQ(ReadFile(dir + "pe.log"), shown + (c.args[0] == "--icon" ? "icon images: 2\n" : ""));
         for (const Resource& kept : ResourcesOf(stub))
             EXPECT_EQ(ResourceBytes(branded, kept.type.id, kept.name.id), std::string(kept.data.begin(), kept.data.end()));
         if (c.args[0] == "--icon") {

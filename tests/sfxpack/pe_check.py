@@ -87,7 +87,9 @@ def main(stub_path, launcher_path):
     for rva, _ in moved:
         if launcher.get_section_by_rva(rva) is None:
             faults.append(f"a relocation at {rva:#x} lies in no section")
-    print("\n".join(branding(launcher) + faults))
+    lines = branding(launcher) + faults
+    if lines:
+        print("\n".join(lines))
     return 1 if faults else 0
 
 
