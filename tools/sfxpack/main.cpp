@@ -1,6 +1,6 @@
 // sfxpack: builds and checks update launchers for publishers.
 #include "cli.h"
-#include "file_io.h"
+#include "platform/file_io.h"
 
 #ifdef _WIN32
 #include <windows.h>

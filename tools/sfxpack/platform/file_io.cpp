@@ -1,5 +1,5 @@
 // File handling for the tool, with the Windows and POSIX calls side by side.
-#include "file_io.h"
+#include "platform/file_io.h"
 
 #include <errno.h>
 #include <fcntl.h>
