@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "icon_file.h"
+#include "image/icon_file.h"
+#include "image/resources.h"
+#include "image/version_record.h"
 #include "launcher/profile.h"
 #include "package/image_layout.h"
-#include "resources.h"
-#include "version_record.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "signatures.h"
+#include "signing/signatures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,4 +1,4 @@
-#include "config.h"
+#include "commands/config.h"
 
 #include "sfxpack_harness.h"
 

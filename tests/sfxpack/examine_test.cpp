@@ -1,4 +1,4 @@
-#include "examine.h"
+#include "commands/examine.h"
 
 #include <sstream>
 

@@ -1,4 +1,4 @@
-#include "extract.h"
+#include "commands/extract.h"
 
 #include "package/image_layout.h"
 #include "sfxpack_harness.h"

@@ -1,6 +1,6 @@
-#include "pack.h"
+#include "commands/pack.h"
 
-#include "resources.h"
+#include "image/resources.h"
 #include "sfxpack_harness.h"
 
 #include <sstream>

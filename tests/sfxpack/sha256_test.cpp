@@ -1,8 +1,8 @@
 #include <algorithm>
 
-#include "crypto.h"
 #include "sfxpack_harness.h"
-#include "signature_check.h"
+#include "signing/crypto.h"
+#include "signing/signature_check.h"
 
 namespace {
 

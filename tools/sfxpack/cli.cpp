@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "config.h"
-#include "embedded_stub.h"
-#include "examine.h"
-#include "extract.h"
-#include "pack.h"
-#include "profile.h"
-#include "signature_check.h"
-#include "status.h"
+#include "commands/config.h"
+#include "commands/embedded_stub.h"
+#include "commands/examine.h"
+#include "commands/extract.h"
+#include "commands/pack.h"
+#include "commands/profile.h"
+#include "signing/signature_check.h"
+#include "status/status.h"
 
 namespace {
 

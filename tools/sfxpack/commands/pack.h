@@ -4,7 +4,7 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "branding.h"
+#include "commands/branding.h"
 
 // Checks the stub and the package as the launcher will read them, then writes
 // stub and package to outputPath, with the package length recorded in the

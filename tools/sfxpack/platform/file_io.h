@@ -1,5 +1,6 @@
 // Files for the tool: bounded reads, and outputs that appear under their final
-// name only when complete. The few places where Linux and Windows differ.
+// name only when complete. The few places where Linux and Windows differ, each
+// in platform/posix.cpp and platform/windows.cpp.
 #pragma once
 
 #include <stddef.h>
@@ -56,6 +57,11 @@ void RemoveOutputOnInterrupt();
 // refusal calls it before it prints: printed into a closed pipe, the line ends
 // the tool there. The output is abandoned as ever afterwards.
 void RemovePendingOutput();
+
+// The arguments in UTF-8 from the wide command line where argv has them in
+// the ANSI code page (sfxpack.exe); empty where argv is UTF-8 already, or when
+// the two do not split the command line alike.
+std::vector<std::string> Utf8Arguments(int argc);
 
 // Writes a line of text in the ANSI code page, as the paths and the system's
 // reasons are. On Windows a console shows it converted, whatever its own code

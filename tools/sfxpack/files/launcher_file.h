@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "checked_copy.h"
+#include "files/checked_copy.h"
 #include "package/image_layout.h"
 
 struct LauncherFile {

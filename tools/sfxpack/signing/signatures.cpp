@@ -2,14 +2,14 @@
 // PKCS#7 around them, the certificates and the signatures are the platform's
 // (crypto.h). Every length is checked against what holds it before anything
 // is read.
-#include "signatures.h"
+#include "signing/signatures.h"
 
 #include <string.h>
 
 #include <algorithm>
 #include <functional>
 
-#include "byte_fields.h"
+#include "image/byte_fields.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <bcrypt.h>
 #include <wincrypt.h>
 
-#include "crypto.h"
+#include "signing/crypto.h"
 
 struct DigestState {
     BCRYPT_ALG_HANDLE algorithm;

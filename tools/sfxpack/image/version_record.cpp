@@ -1,11 +1,11 @@
 // VS_VERSIONINFO built from the publisher's strings and read back for
 // inspect. No platform calls, so that both builds of the tool write the same bytes.
-#include "version_record.h"
+#include "image/version_record.h"
 
 #include <stdio.h>
 #include <algorithm>
 
-#include "byte_fields.h"
+#include "image/byte_fields.h"
 
 namespace {
 

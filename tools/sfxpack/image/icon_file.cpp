@@ -1,9 +1,9 @@
 // Icon files: a six-byte header, a 16-byte directory entry per image, the
 // images; an image resource holds an image's bytes as they are, PNG or bitmap,
 // and the group resource holds the directory with resource numbers for offsets.
-#include "icon_file.h"
+#include "image/icon_file.h"
 
-#include "byte_fields.h"
+#include "image/byte_fields.h"
 
 namespace {
 

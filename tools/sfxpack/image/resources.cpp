@@ -1,11 +1,11 @@
 // The resource tree of a stub read and rebuilt, and the section it lives in
 // moved into place. No platform calls: the native tool and sfxpack.exe share it.
-#include "resources.h"
+#include "image/resources.h"
 
 #include <algorithm>
 
-#include "byte_fields.h"
-#include "image_bytes.h"
+#include "image/byte_fields.h"
+#include "image/image_bytes.h"
 
 namespace {
 

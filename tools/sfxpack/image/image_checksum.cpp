@@ -1,7 +1,7 @@
 // The PE image checksum, over bytes streamed in any chunks.
-#include "image_checksum.h"
+#include "image/image_checksum.h"
 
-#include "byte_fields.h"
+#include "image/byte_fields.h"
 
 namespace {
 

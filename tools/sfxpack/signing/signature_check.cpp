@@ -1,16 +1,16 @@
 // The Authenticode digest of a launcher, streamed in bounded chunks, so a
 // launcher of up to 4 GiB is read once and never held whole; the rest of
 // each signature's chain comes from the table.
-#include "signature_check.h"
+#include "signing/signature_check.h"
 
 #include <string.h>
 
-#include "crypto.h"
-#include "file_io.h"
-#include "image_checksum.h"
+#include "files/tool_limits.h"
+#include "image/image_checksum.h"
 #include "package/image_layout.h"
-#include "signatures.h"
-#include "tool_limits.h"
+#include "platform/file_io.h"
+#include "signing/crypto.h"
+#include "signing/signatures.h"
 
 namespace {
 

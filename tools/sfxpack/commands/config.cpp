@@ -1,13 +1,13 @@
 // Configuration scrambling with the launcher's key stream, in both directions.
-#include "config.h"
+#include "commands/config.h"
 
 #include <string>
 #include <vector>
 
 #include "discovery/scramble.h"
-#include "file_io.h"
-#include "status.h"
-#include "tool_limits.h"
+#include "files/tool_limits.h"
+#include "platform/file_io.h"
+#include "status/status.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The profile file read line by line, each value checked against what the
 // launcher does with it, and written in the launcher's own reader's format.
-#include "profile.h"
+#include "commands/profile.h"
 
 #include <algorithm>
 
+#include "image/version_record.h"
 #include "launcher/profile.h"
-#include "version_record.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // The refusal and warning lines, so every subcommand words them the same way.
-#include "status.h"
+#include "status/status.h"
 
 #include <stdarg.h>
 
 #include <string>
 #include <vector>
 
-#include "file_io.h"
+#include "platform/file_io.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
 // Opening a launcher and streaming its payload, shared by inspect and extract
 // so that both read a launcher exactly as the launcher reads itself.
-#include "launcher_file.h"
+#include "files/launcher_file.h"
 
 #include <string>
 
-#include "file_io.h"
-#include "image_bytes.h"
-#include "status.h"
-#include "tool_limits.h"
+#include "files/tool_limits.h"
+#include "image/image_bytes.h"
+#include "platform/file_io.h"
+#include "status/status.h"
 
 int OpenLauncher(const char* path, LauncherFile* launcher, FILE* err)
 {

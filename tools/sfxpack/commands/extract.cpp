@@ -1,13 +1,13 @@
 // Extraction: the launcher's plan and checks, then one atomic write, so
 // OUTPUT exists only when the launcher would have handed the same bytes on.
-#include "extract.h"
+#include "commands/extract.h"
 
 #include <string>
 
-#include "file_io.h"
-#include "header_report.h"
-#include "launcher_file.h"
-#include "status.h"
+#include "files/header_report.h"
+#include "files/launcher_file.h"
+#include "platform/file_io.h"
+#include "status/status.h"
 
 namespace {
 

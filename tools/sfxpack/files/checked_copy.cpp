@@ -1,12 +1,12 @@
 // The one copy loop of the tool, with the checksums taken on the way.
-#include "checked_copy.h"
+#include "files/checked_copy.h"
 
 #include <string>
 #include <vector>
 
+#include "files/tool_limits.h"
 #include "package/checksum.h"
-#include "status.h"
-#include "tool_limits.h"
+#include "status/status.h"
 
 CopyResult CopyWithChecksum(FILE* input, uint64_t size, FILE* output, uint32_t* checksum, ImageSum* imageSum)
 {

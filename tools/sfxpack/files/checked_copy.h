@@ -5,8 +5,8 @@
 #include <stdint.h>
 #include <stdio.h>
 
-#include "file_io.h"
-#include "image_checksum.h"
+#include "image/image_checksum.h"
+#include "platform/file_io.h"
 
 // Which side of a copy failed, so that the refusal names the right file.
 enum CopyResult {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "resources.h"
+#include "image/resources.h"
 
 // Every image of the icon file as an icon resource, numbered from 1, and one
 // icon group listing them. False with what is wrong for a file that is not

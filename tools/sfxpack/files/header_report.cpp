@@ -1,7 +1,7 @@
 // Package header walk over a file, with the launcher's own rules, and its description.
-#include "header_report.h"
+#include "files/header_report.h"
 
-#include "file_io.h"
+#include "platform/file_io.h"
 #include "selection/version_gate.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "crypto.h"
+#include "signing/crypto.h"
 
 struct SignatureRecord {
     uint32_t nestedIn;  // 0, or the number (from 1) of the signature that holds this one

@@ -1,20 +1,20 @@
 // Packing: stub checks, the package header check, and the one atomic write.
-#include "pack.h"
+#include "commands/pack.h"
 
 #include <string>
 #include <vector>
 
-#include "checked_copy.h"
-#include "embedded_stub.h"
-#include "file_io.h"
-#include "header_report.h"
-#include "image_checksum.h"
-#include "image_bytes.h"
+#include "commands/embedded_stub.h"
+#include "files/checked_copy.h"
+#include "files/header_report.h"
+#include "files/tool_limits.h"
+#include "image/image_bytes.h"
+#include "image/image_checksum.h"
 #include "package/image_layout.h"
 #include "package/version.h"
+#include "platform/file_io.h"
 #include "selection/version_gate.h"
-#include "status.h"
-#include "tool_limits.h"
+#include "status/status.h"
 
 namespace {
 

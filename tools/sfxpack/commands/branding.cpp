@@ -1,16 +1,16 @@
 // Branding: the icon file and the version strings turned into resources, and
 // the stub's resource section rebuilt around them.
-#include "branding.h"
+#include "commands/branding.h"
 
 #include <algorithm>
 
-#include "file_io.h"
-#include "icon_file.h"
-#include "profile.h"
-#include "resources.h"
+#include "commands/profile.h"
+#include "image/icon_file.h"
+#include "image/resources.h"
+#include "image/version_record.h"
+#include "platform/file_io.h"
 #include "resources/resource.h"
-#include "status.h"
-#include "version_record.h"
+#include "status/status.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "launcher_file.h"
+#include "files/launcher_file.h"
 
 // The certificate --signer names, by its SHA-256; none when fingerprint is empty.
 struct SignerPin {

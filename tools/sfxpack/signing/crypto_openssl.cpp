@@ -7,7 +7,7 @@
 #include <openssl/pkcs7.h>
 #include <openssl/x509.h>
 
-#include "crypto.h"
+#include "signing/crypto.h"
 
 struct DigestState {
     EVP_MD_CTX* context;

@@ -1,21 +1,21 @@
 // Inspection: the image rules, the integrity check and the header walk,
 // applied in the order the launcher applies them.
-#include "examine.h"
+#include "commands/examine.h"
 
 #include <stdint.h>
 
 #include <string>
 #include <vector>
 
-#include "branding.h"
-#include "checked_copy.h"
-#include "file_io.h"
-#include "header_report.h"
-#include "image_checksum.h"
-#include "launcher_file.h"
+#include "commands/branding.h"
+#include "files/checked_copy.h"
+#include "files/header_report.h"
+#include "files/launcher_file.h"
+#include "image/image_checksum.h"
 #include "package/image_layout.h"
-#include "signature_check.h"
-#include "status.h"
+#include "platform/file_io.h"
+#include "signing/signature_check.h"
+#include "status/status.h"
 
 namespace {
 
