@@ -248,9 +248,10 @@ TEST_F(LaunchSequence, LongOptionAndDirectoriesReachTheUpdaterWhole)
     ASSERT_TRUE(
         CopyFileA((std::string(kSignedLaunchersDir) + "/long_option_unsigned.exe").c_str(), launcher.c_str(), FALSE));
     const size_t kDirectoryLength = 200;
-    std::string longTemp = root.Join(std::string(kDirectoryLength - root.Path().size() - 1, 't'));
+    size_t nameLength = kDirectoryLength - root.Path().size() - 1;
+    std::string longTemp = root.Join(std::string(nameLength, 't'));
     MakeDir(longTemp);
-    std::string app = MakeInstallation(root.Join(std::string(kDirectoryLength - root.Path().size() - 1, 'a')), "10.01.188");
+    std::string app = MakeInstallation(root.Join(std::string(nameLength, 'a')), "10.01.188");
     registry.Add("VOLTANIS", app);
     LauncherRun run(launcher, longTemp);
     EXPECT_EQ(run.Wait(), 0u);

@@ -164,6 +164,34 @@ bool Fail(std::string* error, int line, const std::string& reason)
     return false;
 }
 
+// One "key = value" line of section, checked and taken into parsed.
+bool TakeSetting(const std::string& content, const char* section, int line, Parsed* parsed, std::string* error)
+{
+    size_t equals = content.find('=');
+    if (equals == std::string::npos)
+        return Fail(error, line, "neither a [section], a ; comment nor key = value");
+    if (section == nullptr)
+        return Fail(error, line, "a key before the first section");
+    std::string key = Trim(content.substr(0, equals));
+    uint32_t field = 0;
+    while (field < kProfileFieldCount && (key != kKeys[field].name || (IsText(field) ? kTexts : kApplication) != section))
+        ++field;
+    if (field == kProfileFieldCount)
+        return Fail(error, line, "unknown key \"" + key + "\" in [" + section + "]");
+    if (parsed->lines[field] != 0)
+        return Fail(error, line, "\"" + key + "\" is set again; line " + std::to_string(parsed->lines[field])
+                                     + " set it first");
+    std::string value = Trim(content.substr(equals + 1));
+    parsed->values[field].clear();
+    if (!Utf16FromUtf8(IsText(field) ? Unescape(value) : value, &parsed->values[field]))
+        return Fail(error, line, "\"" + key + "\" is not valid UTF-8");
+    std::string problem = CheckValue(field, parsed->values[field]);
+    if (!problem.empty())
+        return Fail(error, line, problem);
+    parsed->lines[field] = line;
+    return true;
+}
+
 bool ParseLines(const std::string& text, Parsed* parsed, std::string* error)
 {
     const char* section = nullptr;
@@ -176,36 +204,15 @@ bool ParseLines(const std::string& text, Parsed* parsed, std::string* error)
         begin = end + 1;
         if (content.empty() || content[0] == ';')
             continue;
-        if (content[0] == '[' && content.back() == ']') {
-            std::string name = content.substr(1, content.size() - 2);
-            section = name == kApplication ? kApplication : name == kTexts ? kTexts : nullptr;
-            if (section == nullptr)
-                return Fail(error, line, "unknown section [" + name + "]; there are [application] and [texts]");
+        if (content[0] != '[' || content.back() != ']') {
+            if (!TakeSetting(content, section, line, parsed, error))
+                return false;
             continue;
         }
-        size_t equals = content.find('=');
-        if (equals == std::string::npos)
-            return Fail(error, line, "neither a [section], a ; comment nor key = value");
+        std::string name = content.substr(1, content.size() - 2);
+        section = name == kApplication ? kApplication : name == kTexts ? kTexts : nullptr;
         if (section == nullptr)
-            return Fail(error, line, "a key before the first section");
-        std::string key = Trim(content.substr(0, equals));
-        uint32_t field = 0;
-        while (field < kProfileFieldCount
-               && (key != kKeys[field].name || (IsText(field) ? kTexts : kApplication) != section))
-            ++field;
-        if (field == kProfileFieldCount)
-            return Fail(error, line, "unknown key \"" + key + "\" in [" + section + "]");
-        if (parsed->lines[field] != 0)
-            return Fail(error, line, "\"" + key + "\" is set again; line " + std::to_string(parsed->lines[field])
-                                         + " set it first");
-        std::string value = Trim(content.substr(equals + 1));
-        parsed->values[field].clear();
-        if (!Utf16FromUtf8(IsText(field) ? Unescape(value) : value, &parsed->values[field]))
-            return Fail(error, line, "\"" + key + "\" is not valid UTF-8");
-        std::string problem = CheckValue(field, parsed->values[field]);
-        if (!problem.empty())
-            return Fail(error, line, problem);
-        parsed->lines[field] = line;
+            return Fail(error, line, "unknown section [" + name + "]; there are [application] and [texts]");
     }
     return true;
 }
