@@ -50,39 +50,6 @@ uint32_t WordAt(const uint8_t* bytes, uint32_t word)
     return bytes[2 * word] | bytes[2 * word + 1] << 8;
 }
 
-}  // namespace
-
-int StaysInPlace(uint32_t field, const char16_t* value)
-{
-    if (field == kProfileUpdaterOption) {
-        while (*value != u'\0') {
-            if (*value++ == u'"')
-                return 0;
-        }
-        return 1;
-    }
-    if (field != kProfileUpdater && field != kProfileServer && field != kProfileConfig)
-        return 1;
-    // A name ending in a dot or a space is trimmed by the system to another;
-    // "." and ".." end in one too.
-    char16_t last = u'\\';
-    for (;; ++value) {
-        if (*value == u':')
-            return 0;
-        if (*value == u'\\' || *value == u'/' || *value == u'\0') {
-            if (last == u'\\' || last == u'/' || last == u'.' || last == u' ')
-                return 0;
-            if (*value == u'\0')
-                return 1;
-            if (field != kProfileConfig)
-                return 0;
-        }
-        last = *value;
-    }
-}
-
-namespace {
-
 // Walks the entries; words is the resource's size in words.
 int TakeEntries(const uint8_t* bytes, uint32_t words, const char16_t** values)
 {
@@ -113,6 +80,35 @@ int TakeEntries(const uint8_t* bytes, uint32_t words, const char16_t** values)
 }
 
 }  // namespace
+
+int StaysInPlace(uint32_t field, const char16_t* value)
+{
+    if (field == kProfileUpdaterOption) {
+        while (*value != u'\0') {
+            if (*value++ == u'"')
+                return 0;
+        }
+        return 1;
+    }
+    if (field != kProfileUpdater && field != kProfileServer && field != kProfileConfig)
+        return 1;
+    // A name ending in a dot or a space is trimmed by the system to another;
+    // "." and ".." end in one too.
+    char16_t last = u'\\';
+    for (;; ++value) {
+        if (*value == u':')
+            return 0;
+        if (*value == u'\\' || *value == u'/' || *value == u'\0') {
+            if (last == u'\\' || last == u'/' || last == u'.' || last == u' ')
+                return 0;
+            if (*value == u'\0')
+                return 1;
+            if (field != kProfileConfig)
+                return 0;
+        }
+        last = *value;
+    }
+}
 
 int ReadProfile(const uint8_t* bytes, uint32_t size, const char16_t** values)
 {
