@@ -240,6 +240,27 @@ TEST_F(LaunchSequence, UpdaterThatIsNotAProgramIsReportedWithTheSystemsReason)
     EXPECT_EQ(run.Wait(), 0u);
 }
 
+// The longest command line the launcher forms, with directories of 200
+// characters and an option of 250, reaches the updater whole.
+TEST_F(LaunchSequence, LongOptionAndDirectoriesReachTheUpdaterWhole)
+{
+    std::string launcher = root.Join("long_option.exe");
+    ASSERT_TRUE(
+        CopyFileA((std::string(kSignedLaunchersDir) + "/long_option_unsigned.exe").c_str(), launcher.c_str(), FALSE));
+    const size_t kDirectoryLength = 200;
+    size_t nameLength = kDirectoryLength - root.Path().size() - 1;
+    std::string longTemp = root.Join(std::string(nameLength, 't'));
+    MakeDir(longTemp);
+    std::string app = MakeInstallation(root.Join(std::string(nameLength, 'a')), "10.01.188");
+    registry.Add("VOLTANIS", app);
+    LauncherRun run(launcher, longTemp);
+    EXPECT_EQ(run.Wait(), 0u);
+    std::vector<std::string> log = UpdaterLog(app);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(FromUtf8(log[0]), WidePath("\"" + app + "\\update.exe\" /" + std::string(249, 'x') + " \"" + app + "\" \""
+                                         + longTemp + "\\UPD00000000\""));
+}
+
 // A second application, packed with the profile of docs/examples/ledger.ini
 // (every name different, English texts): the launcher finds only its copies,
 // starts its updater with its option, speaks its words and keeps out of its

@@ -10,6 +10,8 @@
 #                   branded32_unsigned.exe the same packed onto SHIPPED_STUB
 #   ledger_unsigned.exe  packed with the second application's profile of
 #                   docs/examples/ledger.ini, not signed
+#   long_option_unsigned.exe  packed with an updater option of 250 characters,
+#                   not signed
 # Each NAME.upd beside it is the package it carries, NAME_unsigned.exe the
 # launcher before signing.
 # usage: make_signed_launchers.sh WINE_RUN SFXPACK_EXE STUB SIGN_HELPER CERT_DIR OUT_DIR SHIPPED_STUB
@@ -77,6 +79,9 @@ sign branded branded_unsigned.exe
 cp "$(dirname "$0")/../../docs/examples/ledger.ini" ledger.ini
 write_package ledger.upd 4096
 pack ledger --profile ledger.ini
+printf '[application]\nupdater_option = /%s\n' "$(printf '%249s' '' | tr ' ' x)" >long_option.ini
+write_package long_option.upd 4096
+pack long_option --profile long_option.ini
 if [ -n "$shipped" ]; then
     cp "$shipped" shipped.exe
     pack_branded branded32 shipped.exe

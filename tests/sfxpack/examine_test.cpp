@@ -67,14 +67,14 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
 {
     std::string dir = TestFolder();
     std::string stub = TinyStub();
-    // A launcher whose profile sets one value, prefix ACME, with one byte of it changed.
-    WriteFile(dir + "acme.ini", "[application]\nprefix = ACME\n");
+    // A launcher whose profile sets one value, prefix AC:E, with one byte of it changed.
+    WriteFile(dir + "acme.ini", "[application]\nprefix = AC:E\n");
     WriteFile(dir + "tiny.exe", stub);
     WriteFile(dir + "p.upd", ExamplePackage());
     ASSERT_EQ(Sfxpack({"pack", "--profile", dir + "acme.ini", dir + "tiny.exe", dir + "p.upd", dir + "acme.exe"}).status,
               0);
     std::string profiled = ReadFile(dir + "acme.exe");
-    size_t prefix = profiled.find(std::string("\1\0\4\0A\0C\0M\0E\0\0\0", 14));
+    size_t prefix = profiled.find(std::string("\1\0\4\0A\0C\0:\0E\0\0\0", 14));
     ASSERT_NE(prefix, std::string::npos);
     auto changed = [&](size_t at, char byte) {
         return profiled.substr(0, prefix + at) + byte + profiled.substr(prefix + at + 1);
@@ -97,6 +97,7 @@ TEST(Inspect, RefusesWhatTheLauncherCouldNotUse)
         {"unknown_field.exe", changed(0, '\x1A'), damagedProfile},
         {"zero_inside.exe", changed(8, '\0'), damagedProfile},
         {"unterminated.exe", changed(12, 'X'), damagedProfile},
+        {"updater_with_drive.exe", changed(0, '\x08'), damagedProfile},
     };
     for (const Case& c : cases) {
         WriteFile(dir + c.name, c.bytes);

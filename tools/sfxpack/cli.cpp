@@ -78,10 +78,10 @@ const char kPackHelp[] =
     "that differ from the defaults go into the launcher, as a resource of their own.\n"
     "Refused before anything is written, with the line and the reason: an unknown section\n"
     "or key, a key set twice, an updater or server that is not a plain file name, a config\n"
-    "that leaves the installation directory, an updater_option with a double quote, an\n"
-    "empty name the launcher needs, a value longer than the launcher holds, and a value\n"
-    "that is not UTF-8. Without these options, or with a profile of defaults only, the\n"
-    "stub's image changes only in its records and checksum.\n";
+    "that is not a path inside the installation directory, an updater_option with a double\n"
+    "quote, an empty name the launcher needs, a value longer than the launcher holds, and\n"
+    "a value that is not UTF-8. Without these options, or with a profile of defaults only,\n"
+    "the stub's image changes only in its records and checksum.\n";
 
 const char kProfileHelp[] =
     "usage: sfxpack profile\n"

@@ -72,12 +72,43 @@ int TakeEntries(const uint8_t* bytes, uint32_t words, const char16_t** values)
         if (WordAt(bytes, at + length) != 0)
             return 0;
         values[field] = reinterpret_cast<const char16_t*>(bytes + 2 * at);
+        if (length != 0 && !StaysInPlace(field, values[field]))
+            return 0;
         at += length + 1;
     }
     return 1;
 }
 
 }  // namespace
+
+int StaysInPlace(uint32_t field, const char16_t* value)
+{
+    if (field == kProfileUpdaterOption) {
+        while (*value != u'\0') {
+            if (*value++ == u'"')
+                return 0;
+        }
+        return 1;
+    }
+    if (field != kProfileUpdater && field != kProfileServer && field != kProfileConfig)
+        return 1;
+    // A name ending in a dot or a space is trimmed by the system to another;
+    // "." and ".." end in one too.
+    char16_t last = u'\\';
+    for (;; ++value) {
+        if (*value == u':')
+            return 0;
+        if (*value == u'\\' || *value == u'/' || *value == u'\0') {
+            if (last == u'\\' || last == u'/' || last == u'.' || last == u' ')
+                return 0;
+            if (*value == u'\0')
+                return 1;
+            if (field != kProfileConfig)
+                return 0;
+        }
+        last = *value;
+    }
+}
 
 int ReadProfile(const uint8_t* bytes, uint32_t size, const char16_t** values)
 {

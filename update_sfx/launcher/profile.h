@@ -50,11 +50,19 @@ inline uint32_t ProfileLimit(uint32_t field)
     return field < kProfileAlreadyRunning ? kProfileNameLimit : kProfileTextLimit;
 }
 
+// 1 when a value keeps to its place: the updater and the server are files of
+// the installation directory itself, the configuration a path inside it (no
+// drive, stream, leading, doubled or trailing separator, no part ending in a
+// dot or a space, which also rules out "." and ".."), and the updater's
+// option holds no double quote, which would end a quoted piece of its
+// command line. Every other value keeps to its place as it is.
+int StaysInPlace(uint32_t field, const char16_t* value);
+
 // The resource holds, for each value that differs from its default, in any
 // order: the field, the length in characters, the characters and a zero, all
 // 16-bit little-endian words. values receives every default, then the
 // resource's values, which point into bytes. 0, with every value back at its
 // default, for bytes the launcher cannot take: odd in size or address, a
-// field unknown or given twice, a value too long, cut, holding a zero or
-// empty where it may not be. No bytes at all are the default profile.
+// field unknown or given twice, a value too long, cut, holding a zero,
+// empty where it may not be or out of its place. No bytes at all are the default profile.
 int ReadProfile(const uint8_t* bytes, uint32_t size, const char16_t** values);

@@ -46,9 +46,8 @@ const ProfileKey kKeys[kProfileFieldCount] = {
 
 const char kApplication[] = "application";
 const char kTexts[] = "texts";
-// Characters no Windows file name holds, and those that also end a folder or a drive.
+// Characters no Windows file name holds.
 const char kNotInNames[] = "<>\"|?*";
-const char kSeparators[] = "\\/:";
 
 bool IsText(uint32_t field)
 {
@@ -106,20 +105,28 @@ bool HasAny(const std::u16string& value, const char* characters)
     return false;
 }
 
-// A relative path that stays inside the installation directory.
-bool StaysInside(const std::u16string& path)
+// True for the name, before any extension, of a device found in every
+// folder: CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9.
+bool IsDeviceName(std::u16string stem)
 {
-    if (path[0] == u'\\' || path[0] == u'/' || HasAny(path, ":") || HasAny(path, kNotInNames))
-        return false;
-    size_t begin = 0;
-    for (size_t end; begin <= path.size(); begin = end + 1) {
-        end = path.find_first_of(u"\\/", begin);
-        if (end == std::u16string::npos)
-            end = path.size();
-        if (path.compare(begin, end - begin, u"..") == 0)
-            return false;
+    stem.erase(stem.find_last_not_of(u' ') + 1);
+    for (char16_t& c : stem)
+        c = c >= u'a' && c <= u'z' ? c - (u'a' - u'A') : c;
+    if (stem.size() == 4 && std::u16string(u"123456789\u00B9\u00B2\u00B3").find(stem[3]) != stem.npos)
+        return stem.compare(0, 3, u"COM") == 0 || stem.compare(0, 3, u"LPT") == 0;
+    return stem == u"CON" || stem == u"PRN" || stem == u"AUX" || stem == u"NUL";
+}
+
+// True when a part of the path names a device rather than a file of its own.
+bool NamesDevice(const std::u16string& path)
+{
+    for (size_t begin = 0; begin < path.size();) {
+        size_t end = std::min(path.find_first_of(u"\\/", begin), path.size());
+        if (IsDeviceName(path.substr(begin, std::min(path.find(u'.', begin), end) - begin)))
+            return true;
+        begin = end + 1;
     }
-    return true;
+    return false;
 }
 
 // What is wrong with a value for the launcher, or nothing. A value that may
@@ -134,12 +141,14 @@ std::string CheckValue(uint32_t field, const std::u16string& value)
         return name + " holds a zero byte";
     if (value.empty())
         return (kProfileMayBeEmpty & 1u << field) != 0 ? "" : name + " is empty; the launcher needs it";
-    if ((field == kProfileUpdater || field == kProfileServer)
-        && (HasAny(value, kNotInNames) || HasAny(value, kSeparators) || value == u"." || value == u".."))
+    bool placed = StaysInPlace(field, value.c_str()) != 0;
+    if ((field == kProfileUpdater || field == kProfileServer) && (!placed || HasAny(value, kNotInNames)
+                                                                 || NamesDevice(value)))
         return name + " is not a plain file name";
-    if (field == kProfileConfig && !StaysInside(value))
-        return name + " leaves the installation directory (a \"..\", a drive or a leading \\)";
-    if (field == kProfileUpdaterOption && value.find(u'"') != std::u16string::npos)
+    if (field == kProfileConfig && (!placed || HasAny(value, kNotInNames) || NamesDevice(value)))
+        return name + " is not a path inside the installation directory (a \"..\", a drive, a leading or "
+                      "doubled \\, a device or a part ending in a dot or a space)";
+    if (!placed)
         return name + " holds a double quote, which would end a quoted piece of the command line";
     return "";
 }
@@ -155,6 +164,34 @@ bool Fail(std::string* error, int line, const std::string& reason)
     return false;
 }
 
+// One "key = value" line of section, checked and taken into parsed.
+bool TakeSetting(const std::string& content, const char* section, int line, Parsed* parsed, std::string* error)
+{
+    size_t equals = content.find('=');
+    if (equals == std::string::npos)
+        return Fail(error, line, "neither a [section], a ; comment nor key = value");
+    if (section == nullptr)
+        return Fail(error, line, "a key before the first section");
+    std::string key = Trim(content.substr(0, equals));
+    uint32_t field = 0;
+    while (field < kProfileFieldCount && (key != kKeys[field].name || (IsText(field) ? kTexts : kApplication) != section))
+        ++field;
+    if (field == kProfileFieldCount)
+        return Fail(error, line, "unknown key \"" + key + "\" in [" + section + "]");
+    if (parsed->lines[field] != 0)
+        return Fail(error, line, "\"" + key + "\" is set again; line " + std::to_string(parsed->lines[field])
+                                     + " set it first");
+    std::string value = Trim(content.substr(equals + 1));
+    parsed->values[field].clear();
+    if (!Utf16FromUtf8(IsText(field) ? Unescape(value) : value, &parsed->values[field]))
+        return Fail(error, line, "\"" + key + "\" is not valid UTF-8");
+    std::string problem = CheckValue(field, parsed->values[field]);
+    if (!problem.empty())
+        return Fail(error, line, problem);
+    parsed->lines[field] = line;
+    return true;
+}
+
 bool ParseLines(const std::string& text, Parsed* parsed, std::string* error)
 {
     const char* section = nullptr;
@@ -167,36 +204,15 @@ bool ParseLines(const std::string& text, Parsed* parsed, std::string* error)
         begin = end + 1;
         if (content.empty() || content[0] == ';')
             continue;
-        if (content[0] == '[' && content.back() == ']') {
-            std::string name = content.substr(1, content.size() - 2);
-            section = name == kApplication ? kApplication : name == kTexts ? kTexts : nullptr;
-            if (section == nullptr)
-                return Fail(error, line, "unknown section [" + name + "]; there are [application] and [texts]");
+        if (content[0] != '[' || content.back() != ']') {
+            if (!TakeSetting(content, section, line, parsed, error))
+                return false;
             continue;
         }
-        size_t equals = content.find('=');
-        if (equals == std::string::npos)
-            return Fail(error, line, "neither a [section], a ; comment nor key = value");
+        std::string name = content.substr(1, content.size() - 2);
+        section = name == kApplication ? kApplication : name == kTexts ? kTexts : nullptr;
         if (section == nullptr)
-            return Fail(error, line, "a key before the first section");
-        std::string key = Trim(content.substr(0, equals));
-        uint32_t field = 0;
-        while (field < kProfileFieldCount
-               && (key != kKeys[field].name || (IsText(field) ? kTexts : kApplication) != section))
-            ++field;
-        if (field == kProfileFieldCount)
-            return Fail(error, line, "unknown key \"" + key + "\" in [" + section + "]");
-        if (parsed->lines[field] != 0)
-            return Fail(error, line, "\"" + key + "\" is set again; line " + std::to_string(parsed->lines[field])
-                                         + " set it first");
-        std::string value = Trim(content.substr(equals + 1));
-        parsed->values[field].clear();
-        if (!Utf16FromUtf8(IsText(field) ? Unescape(value) : value, &parsed->values[field]))
-            return Fail(error, line, "\"" + key + "\" is not valid UTF-8");
-        std::string problem = CheckValue(field, parsed->values[field]);
-        if (!problem.empty())
-            return Fail(error, line, problem);
-        parsed->lines[field] = line;
+            return Fail(error, line, "unknown section [" + name + "]; there are [application] and [texts]");
     }
     return true;
 }
