@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -82,24 +83,18 @@ TEST(Crc32c, AnySplitOfAMultiBlockInputGivesTheSameValueOnEveryPath)
 // every alignment, each split at a random point, must match the table.
 TEST(Crc32c, RandomLengthsAlignmentsAndSplitsGiveTheTablesValueOnEveryPath)
 {
-    const size_t kAlignments = 16;
-    const size_t kLongest = 3 * 3 * 4096 + 200;
+    const uint32_t kAlignments = 16;
+    const uint32_t kLongest = 3 * 3 * 4096 + 200;
     std::string bytes = Sample(kLongest + kAlignments);
-    std::vector<Crc32c> paths = EveryPath();
     const uint8_t* data = reinterpret_cast<const uint8_t*>(bytes.data());
-    uint32_t random = 0x9E3779B9u;
-    auto next = [&random](uint32_t bound) {
-        random ^= random << 13;
-        random ^= random >> 17;
-        random ^= random << 5;
-        return random % bound;
-    };
+    std::vector<Crc32c> paths = EveryPath();
+    std::minstd_rand random;
     for (int round = 0; round < 2000; ++round) {
-        uint32_t offset = next(kAlignments);
+        uint32_t offset = random() % kAlignments;
         // Half the rounds short, where the folding path's step and tail meet.
-        uint32_t size = next(round % 2 ? 300 : kLongest);
-        uint32_t split = next(size + 1);
-        uint32_t start = next(0xFFFFFFFFu);
+        uint32_t size = random() % (round % 2 ? 300 : kLongest);
+        uint32_t split = random() % (size + 1);
+        uint32_t start = random();
         uint32_t expected = Crc32cUpdate(&paths.back(), start, data + offset, size);
         for (const Crc32c& crc : paths) {
             SCOPED_TRACE(testing::Message() << kPathNames[crc.path] << ", " << size << " bytes at " << offset
