@@ -168,10 +168,14 @@ double TimeRun(const std::wstring& mode, int argc, wchar_t** argv)
     return elapsed;
 }
 
-// Throughput over 256 MiB held in memory, so that only the checksum is timed.
+// Throughput over 256 MiB held in memory, so that only the checksum is timed;
+// then over the same bytes taken as the launcher takes them, a 256 KiB piece
+// that its read has just brought into the cache, each piece checked twice and
+// the second time timed.
 void PrintChecksumThroughput()
 {
     const uint32_t kBytes = 256u << 20;
+    const uint32_t kPiece = 256u << 10;
     std::vector<uint8_t> bytes(kBytes);
     for (uint32_t i = 0; i < kBytes; ++i)
         bytes[i] = static_cast<uint8_t>((i * 2654435761u) >> 24);
@@ -182,7 +186,15 @@ void PrintChecksumThroughput()
         double start = Now();
         uint32_t value = Crc32cUpdate(&crc, 0, bytes.data(), kBytes);
         double elapsed = Now() - start;
-        printf("%s: %.0f MB/s (%08X)\n", kPathNames[crc.path], kBytes / 1000.0 / elapsed, value);
+        double cached = 0;
+        for (uint32_t at = 0; at < kBytes; at += kPiece) {
+            Crc32cUpdate(&crc, 0, bytes.data() + at, kPiece);
+            double piece = Now();
+            Crc32cUpdate(&crc, 0, bytes.data() + at, kPiece);
+            cached += Now() - piece;
+        }
+        printf("%s: %.0f MB/s, %.0f MB/s on a piece in cache (%08X)\n", kPathNames[crc.path], kBytes / 1000.0 / elapsed,
+               kBytes / 1000.0 / cached, value);
     }
 }
 
