@@ -4,12 +4,16 @@
 
 #include <stdint.h>
 
-// The byte table always, and whether the processor's CRC32 instruction
-// (SSE4.2, which computes exactly this polynomial) may be used instead.
+// The ways to compute it, slowest first; every one gives the same value.
+const int kCrc32cTable = 0;        // a byte table, on any processor
+const int kCrc32cInstruction = 1;  // SSE4.2's crc32, which computes exactly this polynomial
+const int kCrc32cFolding = 2;      // carry-less multiplication (PCLMULQDQ), 64 bytes a step
+
 struct Crc32c {
     uint32_t table[256];
-    uint32_t blockShift;  // x^(8 * kCrc32cLane) mod P, to join the lanes of a block
-    int hardware;
+    uint32_t blockShift;   // x^(8 * kCrc32cLane) mod P, to join the lanes of a block
+    uint32_t fold[2];      // x^(512 + 31) and x^(512 - 33) mod P, to move a 16-byte lane on by 64 bytes
+    int path;              // the fastest the processor has; a slower one may be set
 };
 
 void Crc32cInit(Crc32c* crc);
