@@ -149,11 +149,10 @@ int InspectOpenLauncher(const char* path, LauncherFile* launcher, const SignerPi
     int status = CheckIntegrity(path, launcher, out, err);
     if (status != kToolOk)
         return status;
-    if (!SeekTo(launcher->file, plan.offset))
-        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
-    HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
-    if (!report.readFailure.empty())
-        return Refuse(err, "cannot read LAUNCHER %s: %s", path, report.readFailure.c_str());
+    HeaderReport report = {};
+    status = WalkPayloadHeader(path, launcher, &report, err);
+    if (status != kToolOk)
+        return status;
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged: %s", path, HeaderStopReason(report));
     PrintHeader(out, report);

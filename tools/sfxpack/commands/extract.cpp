@@ -22,11 +22,10 @@ int CopyPackage(const char* path, LauncherFile* launcher, AtomicOutput* output, 
     if (plan.checked && *checksum != plan.checksum)
         return Refuse(err, "LAUNCHER %s is damaged: its package has CRC-32C %08X, the record expects %08X", path,
                       *checksum, plan.checksum);
-    if (!SeekTo(launcher->file, plan.offset))
-        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
-    HeaderReport report = WalkHeaderInFile(launcher->file, plan.length);
-    if (!report.readFailure.empty())
-        return Refuse(err, "cannot read LAUNCHER %s: %s", path, report.readFailure.c_str());
+    HeaderReport report = {};
+    int status = WalkPayloadHeader(path, launcher, &report, err);
+    if (status != kToolOk)
+        return status;
     if (report.result == 0)
         return Refuse(err, "LAUNCHER %s: package header damaged (%s); the launcher would reject the package", path,
                       HeaderStopReason(report));

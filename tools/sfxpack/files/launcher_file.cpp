@@ -70,3 +70,13 @@ CopyResult StreamPayload(LauncherFile* launcher, FILE* copy, uint32_t* checksum)
         return kCopyReadFailed;
     return CopyWithChecksum(launcher->file, launcher->plan.length, copy, checksum);
 }
+
+int WalkPayloadHeader(const char* path, LauncherFile* launcher, HeaderReport* report, FILE* err)
+{
+    if (!SeekTo(launcher->file, launcher->plan.offset))
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, FileFailure(launcher->file).c_str());
+    *report = WalkHeaderInFile(launcher->file, launcher->plan.length);
+    if (!report->readFailure.empty())
+        return Refuse(err, "cannot read LAUNCHER %s: %s", path, report->readFailure.c_str());
+    return kToolOk;
+}

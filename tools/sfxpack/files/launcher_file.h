@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "files/checked_copy.h"
+#include "files/header_report.h"
 #include "package/image_layout.h"
 
 struct LauncherFile {
@@ -31,6 +32,10 @@ bool CertificateBoundsPackage(const LauncherFile& launcher);
 // Refuses, in the tool's words, a planned package that does not fit: a cut
 // file, or a recorded length that reaches into the certificate table.
 int RefuseMissingPackage(const char* path, const LauncherFile& launcher, FILE* err);
+
+// Walks the package header from the payload's start into *report; refuses a
+// launcher that cannot be read there. Whether the header is whole is the caller's to say.
+int WalkPayloadHeader(const char* path, LauncherFile* launcher, HeaderReport* report, FILE* err);
 
 // Reads the planned payload in order and gives its CRC-32C; every chunk also
 // goes to copy when it is not null.
