@@ -14,7 +14,8 @@
 #include "package_builder.h"
 
 // Mounted by failing_share.sh: a 48 MiB packed launcher whose reads fail past
-// its middle, update.exe, and the same launcher read slowly, slow.exe.
+// its middle, update.exe, the same launcher read slowly, slow.exe, and a 4 MiB
+// one read as slowly, slow_small.exe.
 extern const char kFailingShareDir[];
 
 namespace {
@@ -142,6 +143,35 @@ TEST_F(Extraction, FullDiskIsReportedAndTheWorkDirectoryStays)
         }
         RemoveTree(workDir);
     }
+}
+
+// Another program takes the rest of the disk while the package is written:
+// the write that fails ends the copy, reported, on whichever thread wrote.
+TEST_F(Extraction, DiskThatFillsDuringTheCopyIsReported)
+{
+    std::string launcher = std::string(kFailingShareDir) + "\\slow_small.exe";
+    ASSERT_TRUE(Exists(launcher)) << "the test session mounts a slow share at " << kFailingShareDir;
+    std::string workDir = std::string(kSmallDisk) + "UPD00000000";
+    std::string filler = std::string(kSmallDisk) + "filler";
+    RemoveTree(workDir);
+    LauncherRun run(launcher, kSmallDisk);
+    for (DWORD start = GetTickCount(); !Exists(workDir + "\\slow_small.upd") && GetTickCount() - start < 10000;)
+        Sleep(1);
+    HANDLE file = CreateFileA(filler.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::string block(64 << 10, 'f');
+    for (DWORD written = 1; written != 0;) {
+        if (!WriteFile(file, block.data(), Size(block), &written, nullptr))
+            written = 0;
+    }
+    CloseHandle(file);
+    SeenBox box = run.NextBox();
+    EXPECT_EQ(box.text, kExtractFailed);
+    EXPECT_EQ(run.Wait(), 0u);
+    EXPECT_TRUE(UpdaterLog(app, 500).empty()) << "the updater must not see a package cut short";
+    EXPECT_LT(ReadBytes(workDir + "\\slow_small.upd").size(), 4u << 20) << "the disk filled before the end";
+    DeleteFileA(filler.c_str());
+    RemoveTree(workDir);
 }
 
 // A share or a USB stick that drops out while the launcher reads itself.

@@ -2,7 +2,8 @@
 # A share that drops out mid-read: a 48 MiB launcher packed by the Windows
 # sfxpack, served read-only by failing_share.py at DIR/share, where every read
 # that reaches past the launcher's middle fails with EIO; beside it the same
-# launcher as slow.exe, read whole but slowly, and header.upd, a package too
+# launcher as slow.exe, read whole but slowly, a 4 MiB one as slow_small.exe,
+# read as slowly, and header.upd, a package too
 # small for any read to stop short of its middle. Wine reaches it through Z:.
 # Mounting needs root and /dev/fuse, as the test session has.
 # usage: failing_share.sh mount DIR WINE_RUN SFXPACK_EXE
@@ -56,7 +57,11 @@ mount)
     # Output goes to files, never a pipe: a wineserver started here would hold a pipe open.
     "$wine_run" sfxpack.exe pack update.upd update.exe >"$dir/pack.log" 2>&1 \
         || fail "sfxpack could not pack the launcher: $(tail -1 "$dir/pack.log")"
-    rm sfxpack.exe update.upd
+    # Small enough for the test session's small disk, slow enough to fill that disk meanwhile.
+    write_package small.upd $((4 << 20))
+    "$wine_run" sfxpack.exe pack small.upd slow_small.exe >>"$dir/pack.log" 2>&1 \
+        || fail "sfxpack could not pack the small launcher: $(tail -1 "$dir/pack.log")"
+    rm sfxpack.exe update.upd small.upd
     cp update.exe slow.exe
     write_package header.upd 4096
     # Its own session and no inherited output, so that ctest does not wait for it.
