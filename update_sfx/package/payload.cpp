@@ -23,9 +23,9 @@ namespace {
 // The loader maps the image headers as at least one whole page.
 const uint32_t kHeaderPageSize = 4096;
 
-// Small enough to stay in a core's L2 cache between the checksum and the
-// write (x86 cores have had 256 KiB or more for over a decade), large enough
-// that each piece is few calls into the system.
+// Small enough to stay in a core's L2 cache between the read and the
+// checksum (x86 cores have had 256 KiB or more for over a decade), large
+// enough that each piece is few calls into the system.
 const DWORD kPieceSize = 256u << 10;
 
 const uint8_t* Headers()
