@@ -77,20 +77,40 @@ struct Writer {
     LONG posted;
     LONG written;
     int failed;
+    LONG parked;   // 1 while a thread waits on wake
+    HANDLE wake;
     HANDLE thread;
 };
 
-// Yields, each a call into the system, before a waiter sleeps.
+// Yields, each a call into the system, before a waiter parks.
 const int kYields = 2048;
+// A wake lost would cost this much, not a hang.
+const DWORD kParkMs = 100;
 
-// Waits by yielding (Sleep(0)), not on an event: under Wine every event call
-// is a round trip to its server, slower than a piece. Past a piece's time
-// (slow media) it sleeps between looks; with two buffers the delay costs no
-// throughput.
-void Await(LONG* count, LONG target)
+// The threads wait for each other by yielding first: under Wine every event
+// call is a round trip to its server, slower than a piece. A wait longer than
+// the yields (slow media) parks on wake. Only one thread can be waiting at a
+// time (the other has a piece to read or write), so one event serves both.
+void Await(Writer* writer, LONG* count, LONG target)
 {
-    for (int yields = 0; __atomic_load_n(count, __ATOMIC_ACQUIRE) < target; ++yields)
-        Sleep(yields >= kYields);
+    for (int yields = 0; __atomic_load_n(count, __ATOMIC_SEQ_CST) < target; ++yields) {
+        if (yields < kYields) {
+            Sleep(0);
+            continue;
+        }
+        // Parked is set before count is read again, and count raised before
+        // parked is read: one side always sees the other.
+        __atomic_store_n(&writer->parked, 1, __ATOMIC_SEQ_CST);
+        if (__atomic_load_n(count, __ATOMIC_SEQ_CST) < target)
+            WaitForSingleObject(writer->wake, kParkMs);
+    }
+}
+
+void Raise(Writer* writer, LONG* count)
+{
+    __atomic_fetch_add(count, 1, __ATOMIC_SEQ_CST);
+    if (__atomic_exchange_n(&writer->parked, 0, __ATOMIC_SEQ_CST))
+        SetEvent(writer->wake);
 }
 
 // After one write fails no other is tried, and the copy fails.
@@ -98,16 +118,17 @@ void WritePiece(Writer* writer, LONG index)
 {
     DWORD written = 0;
     DWORD size = writer->sizes[index & 1];
-    if (!writer->failed && (!WriteFile(writer->file, writer->pieces[index & 1], size, &written, nullptr) || written != size))
-        writer->failed = 1;
-    __atomic_fetch_add(&writer->written, 1, __ATOMIC_RELEASE);
+    if (!__atomic_load_n(&writer->failed, __ATOMIC_RELAXED)
+        && (!WriteFile(writer->file, writer->pieces[index & 1], size, &written, nullptr) || written != size))
+        __atomic_store_n(&writer->failed, 1, __ATOMIC_RELAXED);
+    Raise(writer, &writer->written);
 }
 
 DWORD WINAPI WriterThread(void* parameter)
 {
     Writer* writer = static_cast<Writer*>(parameter);
     for (LONG index = 0;; ++index) {
-        Await(&writer->posted, index + 1);
+        Await(writer, &writer->posted, index + 1);
         if (writer->pieces[index & 1] == nullptr)
             return 0;
         WritePiece(writer, index);
@@ -123,15 +144,15 @@ void HandOn(Writer* writer, const uint8_t* piece, DWORD size)
     writer->sizes[index & 1] = size;
     if (writer->thread == nullptr)
         WritePiece(writer, index);
-    __atomic_fetch_add(&writer->posted, 1, __ATOMIC_RELEASE);
+    Raise(writer, &writer->posted);
 }
 
 // 1 once all but the last `pending` pieces handed on are written, 0 if a
 // write failed.
 int AwaitWritten(Writer* writer, LONG pending)
 {
-    Await(&writer->written, writer->posted - pending);
-    return !writer->failed;
+    Await(writer, &writer->written, writer->posted - pending);
+    return !__atomic_load_n(&writer->failed, __ATOMIC_RELAXED);
 }
 
 // Reads, checks and hands on every piece; the result of the extraction.
@@ -169,14 +190,17 @@ int CopyPieces(Writer* writer, HANDLE ownFile, const PayloadPlan* plan, uint8_t*
 }
 
 // The writer thread runs only while the pieces are copied: it has written
-// all it was handed, and ended, before the buffers are freed.
+// all it was handed, and ended, before the buffers are freed. Where the event
+// or the thread cannot be made, there is none.
 int CopyPayload(HANDLE ownFile, HANDLE packageFile, const PayloadPlan* plan, uint8_t* pieces,
                 ExtractionProgress* progress)
 {
     Writer writer;
     ZeroMemory(&writer, sizeof writer);
     writer.file = packageFile;
-    writer.thread = CreateThread(nullptr, 0, WriterThread, &writer, 0, nullptr);
+    writer.wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (writer.wake != nullptr)
+        writer.thread = CreateThread(nullptr, 0, WriterThread, &writer, 0, nullptr);
     int result = CopyPieces(&writer, ownFile, plan, pieces, progress);
     if (writer.thread != nullptr) {
         AwaitWritten(&writer, 0);
@@ -184,6 +208,8 @@ int CopyPayload(HANDLE ownFile, HANDLE packageFile, const PayloadPlan* plan, uin
         WaitForSingleObject(writer.thread, INFINITE);
         CloseHandle(writer.thread);
     }
+    if (writer.wake != nullptr)
+        CloseHandle(writer.wake);
     return result;
 }
 
