@@ -159,10 +159,11 @@ int AwaitWritten(Writer* writer, LONG pending)
 int CopyPieces(Writer* writer, HANDLE ownFile, const PayloadPlan* plan, uint8_t* pieces,
                ExtractionProgress* progress)
 {
-    Crc32c crc;
+    // Beside the buffers, not in this frame, where it would lengthen every access to its locals.
+    Crc32c* crc = reinterpret_cast<Crc32c*>(pieces + 2 * kPieceSize);
     uint32_t checksum = 0;
     if (plan->checked)
-        Crc32cInit(&crc);
+        Crc32cInit(crc);
     for (uint32_t done = 0; done < plan->length;) {
         uint8_t* piece = pieces + (writer->posted & 1) * kPieceSize;
         // The first piece ends where the file's next piece begins, so that every
@@ -175,7 +176,7 @@ int CopyPieces(Writer* writer, HANDLE ownFile, const PayloadPlan* plan, uint8_t*
             return kExtractFailed;
         // Checked while still in this core's cache, from the read.
         if (plan->checked)
-            checksum = Crc32cUpdate(&crc, checksum, piece, size);
+            checksum = Crc32cUpdate(crc, checksum, piece, size);
         HandOn(writer, piece, size);
         done += size;
         // After the last piece nothing shows any more, and a cancel changes nothing.
@@ -213,24 +214,30 @@ int CopyPayload(HANDLE ownFile, HANDLE packageFile, const PayloadPlan* plan, uin
     return result;
 }
 
+// By its UTF-16 path: the code page need not spell it, nor the volume keep a
+// short name. Not inlined: the path's buffer would lengthen every access to
+// the copy's locals, and the stub with them.
+__attribute__((noinline)) HANDLE OpenOwnFile()
+{
+    wchar_t ownWide[kPathSize];
+    if (!GetOwnPath(ownWide))
+        return INVALID_HANDLE_VALUE;
+    return CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+}
+
 }  // namespace
 
 int ExtractPayload(const char* workDir, const char* packageFilePath, ExtractionProgress* progress)
 {
     int result = kExtractFailed;
-    HANDLE ownFile = INVALID_HANDLE_VALUE;
     HANDLE packageFile = INVALID_HANDLE_VALUE;
     uint8_t* pieces = nullptr;
-    wchar_t ownWide[kPathSize];
     PayloadPlan plan;
     LARGE_INTEGER start;
     BeginProgress(progress);
 
-    // By its UTF-16 path: the code page need not spell it, nor the volume keep a short name.
-    if (!GetOwnPath(ownWide))
-        goto cleanup;
-    ownFile = CreateFileW(ownWide, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    HANDLE ownFile = OpenOwnFile();
     // A launcher cut inside its image, or before its recorded package ends,
     // and a package that cannot fit the volume, leave no package file behind.
     if (ownFile == INVALID_HANDLE_VALUE || !PlanFromFile(ownFile, &plan))
@@ -238,8 +245,8 @@ int ExtractPayload(const char* workDir, const char* packageFilePath, ExtractionP
     start.QuadPart = plan.offset;
     if (!SetFilePointerEx(ownFile, start, nullptr, FILE_BEGIN) || LacksRoom(workDir, plan.length))
         goto cleanup;
-    // Two pieces: one read and checked while the other is written.
-    pieces = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 2 * kPieceSize));
+    // Two pieces, one read and checked while the other is written, then the checksum's tables.
+    pieces = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, 2 * kPieceSize + sizeof(Crc32c)));
     if (pieces == nullptr)
         goto cleanup;
     packageFile = CreateFileA(packageFilePath, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,

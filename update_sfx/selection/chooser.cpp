@@ -36,19 +36,19 @@ void FillList(HWND window, const ChooserContext* context)
         // equal texts, prefixes and case variants each keep their own record.
         LRESULT item = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
         if (item >= 0)
-            SendMessageA(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
+            SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(item), static_cast<LPARAM>(i));
     }
-    SendMessageA(list, LB_SETCURSEL, 0, 0);
+    SendMessageW(list, LB_SETCURSEL, 0, 0);
 }
 
 // TRUE when the command was handled; FALSE leaves the dialog waiting.
 INT_PTR PressOk(HWND window, ChooserContext* context)
 {
     HWND list = GetDlgItem(window, IDC_INSTALL_LIST);
-    LRESULT item = SendMessageA(list, LB_GETCURSEL, 0, 0);
+    LRESULT item = SendMessageW(list, LB_GETCURSEL, 0, 0);
     if (item < 0)
         return TRUE;
-    LRESULT data = SendMessageA(list, LB_GETITEMDATA, static_cast<WPARAM>(item), 0);
+    LRESULT data = SendMessageW(list, LB_GETITEMDATA, static_cast<WPARAM>(item), 0);
     // Item data is only ever a record index, but it is checked before it indexes the list.
     if (data < 0 || static_cast<uint32_t>(data) >= context->count)
         return TRUE;
