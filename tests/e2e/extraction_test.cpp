@@ -105,6 +105,32 @@ TEST_F(Extraction, DamagedOrCutLaunchersNeverReachTheUpdater)
     EXPECT_EQ(WorkEntries(temp), (std::vector<std::string>{"UPD00000000", "UPD00000001", "UPD00000002"}));
 }
 
+// Packages either side of the piece counts the copy hands between its two
+// buffers (the first piece ends at the launcher file's next 256 KiB
+// boundary, whole pieces follow), with the record and without: every byte
+// arrives in its place, the last piece too.
+TEST_F(Extraction, PackagesOfEveryPieceCountArriveWhole)
+{
+    const size_t kPiece = 256 << 10;
+    const size_t firstPiece = kPiece - StubBytes().size() % kPiece;
+    for (size_t size : {firstPiece - 1, firstPiece, firstPiece + 1, firstPiece + kPiece, firstPiece + 2 * kPiece + 7}) {
+        for (bool checked : {true, false}) {
+            std::string name = std::to_string(size) + (checked ? "checked" : "plain");
+            SCOPED_TRACE(name);
+            std::string package = Package(size);
+            std::string stub = checked ? RecordedStub(Size(package), Checksum(package)) : StubBytes();
+            std::string runTemp = root.Join("Temp " + name);
+            MakeDir(runTemp);
+            WriteBytes(root.Join(name + ".exe"), stub + package);
+            LauncherRun run(root.Join(name + ".exe"), runTemp);
+            EXPECT_EQ(run.Wait(), 0u);
+            ASSERT_EQ(UpdaterLog(app).size(), 2u);
+            EXPECT_TRUE(ReadBytes(runTemp + "\\UPD00000000\\" + name + ".upd") == package);
+            DeleteFileA((app + "\\updater_log.txt").c_str());
+        }
+    }
+}
+
 // What this user may still write on the volume of dir.
 uint64_t FreeSpace(const std::string& dir)
 {
